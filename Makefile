@@ -1,0 +1,25 @@
+# The two commands of the project: `make test` and `make demo`. Both install what is missing first.
+.PHONY: test demo deps build native win32 clean
+
+deps:
+	@tools/install-deps.sh
+
+native: deps
+	cmake --preset native >/dev/null
+	cmake --build --preset native
+
+win32: deps
+	cmake --preset win32 >/dev/null
+	cmake --build --preset win32
+
+build: native win32
+
+test: build
+	tools/run-tests.sh
+
+demo: build
+	@echo "make demo: the payment demo arrives with the local gateway and sample payment modules; not built yet." >&2
+	@exit 1
+
+clean:
+	rm -rf build

@@ -1,0 +1,21 @@
+# Per-build settings: static run-time libraries and zlib for win32, sanitizers natively.
+add_library(vexo_platform INTERFACE)
+
+if(WIN32)
+  # The product depends on Windows system DLLs only: libgcc, libstdc++ and zlib are linked in.
+  find_library(VEXO_ZLIB_STATIC NAMES libz.a REQUIRED)
+  add_library(vexo_zlib INTERFACE)
+  target_link_libraries(vexo_zlib INTERFACE ${VEXO_ZLIB_STATIC})
+  target_link_options(vexo_platform INTERFACE -static-libgcc -static-libstdc++ -static)
+  target_compile_definitions(vexo_platform INTERFACE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501)
+else()
+  find_package(ZLIB REQUIRED)
+  add_library(vexo_zlib INTERFACE)
+  target_link_libraries(vexo_zlib INTERFACE ZLIB::ZLIB)
+  option(VEXO_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" ON)
+  if(VEXO_SANITIZE)
+    set(VEXO_SAN_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+    add_compile_options(${VEXO_SAN_FLAGS})
+    add_link_options(${VEXO_SAN_FLAGS})
+  endif()
+endif()

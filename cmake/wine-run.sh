@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Runs a Windows program under Wine with the project's private prefix.
+# The prefix lives in the win32 build folder; it is created on first use (serialised with flock,
+# since ctest starts several programs at once).
+set -u
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(dirname "$here")
+export WINEPREFIX=${WINEPREFIX:-$root/build/win32/wineprefix}
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+export WINEARCH=win32
+export LC_ALL=${VEXO_LC_ALL:-ko_KR.UTF-8}
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  mkdir -p "$(dirname "$WINEPREFIX")"
+  (
+    flock 9
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+      wineboot -i >/dev/null 2>&1
+      wineserver -w
+    fi
+  ) 9>"$WINEPREFIX.lock"
+fi
+exec wine "$@"

@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the builds and tests need, and the ko_KR.UTF-8 locale (Wine's
+# ANSI code page 949 comes from it). Idempotent: does nothing when everything is there.
+set -euo pipefail
+
+packages=(
+  cmake make g++ pkg-config
+  g++-mingw-w64-i686 libz-mingw-w64-dev
+  zlib1g-dev libcurl4-openssl-dev
+  googletest
+  wine wine32:i386
+  xvfb xauth
+  locales
+)
+
+need_root() {
+  if [ "$(id -u)" -ne 0 ]; then
+    if command -v sudo >/dev/null; then sudo "$@"; else echo "install-deps: need root for: $*" >&2; exit 1; fi
+  else
+    "$@"
+  fi
+}
+
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  need_root dpkg --add-architecture i386
+  need_root apt-get update -q
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "install-deps: installing ${missing[*]}"
+  need_root apt-get update -q
+  need_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}"
+fi
+
+if ! locale -a 2>/dev/null | grep -qi '^ko_KR\.utf-\?8$'; then
+  echo "install-deps: generating the ko_KR.UTF-8 locale"
+  if ! grep -q '^ko_KR.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null; then
+    echo 'ko_KR.UTF-8 UTF-8' | need_root tee -a /etc/locale.gen >/dev/null
+  fi
+  need_root locale-gen >/dev/null
+fi

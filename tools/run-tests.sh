@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Runs every test of both builds (native under ASan/UBSan, win32 under Wine with xvfb), then prints
+# how many tests each build ran. Exits non-zero when any test failed or a build ran no test.
+# Usage: tools/run-tests.sh [ctest arguments...]   e.g. tools/run-tests.sh -R support
+set -u
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$root"
+
+status=0
+run_build() {
+  local build=$1; shift
+  rm -rf "build/$build/reports"
+  mkdir -p "build/$build/reports"
+  echo "== $build tests"
+  if [ "$build" = win32 ]; then
+    export WINEPREFIX="$root/build/win32/wineprefix"
+    # Create the prefix once, then keep one wineserver for the whole run.
+    cmake/wine-run.sh cmd /c exit >/dev/null 2>&1 || true
+    WINEDEBUG=-all wineserver -p 60 >/dev/null 2>&1 || true
+    xvfb-run -a -s "-screen 0 1024x768x24" ctest --preset win32 "$@" || status=1
+    wineserver -k >/dev/null 2>&1 || true
+  else
+    ctest --preset native "$@" || status=1
+  fi
+}
+
+# Sums the gtest XML reports of one build: prints "tests failures programs".
+count_reports() {
+  local tests=0 failures=0 programs=0 f t x
+  for f in "build/$1"/reports/*.xml; do
+    [ -f "$f" ] || continue
+    t=$(grep -m1 -o '<testsuites tests="[0-9]*"' "$f" | grep -o '[0-9]*')
+    x=$(grep -m1 -o '<testsuites [^>]*failures="[0-9]*"' "$f" | grep -o 'failures="[0-9]*"' | grep -o '[0-9]*')
+    tests=$((tests + ${t:-0})); failures=$((failures + ${x:-0})); programs=$((programs + 1))
+  done
+  echo "$tests $failures $programs"
+}
+
+run_build native "$@"
+run_build win32 "$@"
+
+read -r nt nf np < <(count_reports native)
+read -r wt wf wp < <(count_reports win32)
+echo
+echo "native build (Linux, AddressSanitizer + UndefinedBehaviorSanitizer): $nt tests in $np programs, $nf failed"
+echo "win32 build (zoRozoridEverid.dll toolchain, under Wine, code page 949): $wt tests in $wp programs, $wf failed"
+total=$((nt + wt)); failed=$((nf + wf))
+[ "$nt" -gt 0 ] && [ "$wt" -gt 0 ] || status=1
+[ "$failed" -eq 0 ] || status=1
+# A program that crashed writes no report: count it as a failure too.
+[ $status -eq 0 ] || [ "$failed" -gt 0 ] || failed=1
+echo "$((total - nf - wf)) passed, $failed failed"
+exit $status
