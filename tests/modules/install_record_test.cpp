@@ -137,15 +137,6 @@ TEST_F(InstallRecordTest, DiscardedTableIsNotInstalled) {
   EXPECT_EQ(ERR_REMOVE, DiscardFetchedTable(moduleDir_.c_str()));
 }
 
-TEST_F(InstallRecordTest, FetchedTablePathIsTheTempFileOfTheModuleDirectory) {
-  char path[256] = {};
-  ASSERT_EQ(0, FetchedTablePath(moduleDir_.c_str(), path, sizeof path));
-  EXPECT_EQ(fetched_, path);
-  const std::string longDir(256 - sizeof "/temp/MirovanVer.tbl.tmp" + 1, 'd');
-  EXPECT_EQ(ERR_TOO_SMALL, FetchedTablePath(longDir.c_str(), path, sizeof path));
-  EXPECT_STREQ("", path);
-}
-
 // The installed table reads like the fetched one: the stamp and description lines fall into the
 // last section, where the section's own Description comes first.
 TEST_F(InstallRecordTest, InstalledTableReadsLikeTheFetchedOne) {

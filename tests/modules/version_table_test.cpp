@@ -219,7 +219,7 @@ TEST_F(CompareFileListsTest, DownloadUrlIsTheGatewayASlashAndTheListedPath) {
   EXPECT_EQ(std::string(kGateway) + "/", out_[1].url);
 }
 
-TEST_F(CompareFileListsTest, CopiesTheRestAndLeavesLaterRecordsAlone) {
+TEST_F(CompareFileListsTest, WritesOnlyTheRecordsOfTheRemoteCount) {
   Set(&remote_[0], "a.dll", "1");
   strcpy(remote_[0].target, "main");
   remote_[0].description_number = 3;
@@ -228,6 +228,10 @@ TEST_F(CompareFileListsTest, CopiesTheRestAndLeavesLaterRecordsAlone) {
   EXPECT_STREQ("main", out_[0].target);
   EXPECT_EQ(3, out_[0].description_number);
   EXPECT_EQ(0x5A5A5A5A, out_[1].needs_update);
+  memset(&out_[0], 0x5A, sizeof(FileEntry));
+  Compare(0, 0);
+  Compare(ERR_PROFILE_SECTION, 0);
+  EXPECT_EQ(0x5A5A5A5A, out_[0].needs_update);
 }
 
 TEST_F(CompareFileListsTest, FullUrlLongerThanItsFieldIsCut) {
@@ -242,14 +246,6 @@ TEST_F(CompareFileListsTest, CountAboveFortyStopsAtTheFortieth) {
   EXPECT_EQ(0, Compare(45, 0));
   EXPECT_EQ(1, out_[39].needs_update);
   EXPECT_TRUE(out_.GuardIntact());
-}
-
-TEST_F(CompareFileListsTest, ZeroOrNegativeRemoteCountWritesNothing) {
-  Set(&remote_[0], "a.dll", "1");
-  memset(out_.data(), 0x5A, sizeof(FileEntry));
-  Compare(0, 0);
-  Compare(ERR_PROFILE_SECTION, 0);
-  EXPECT_EQ(0x5A5A5A5A, out_[0].needs_update);
 }
 
 }  // namespace
