@@ -1,0 +1,75 @@
+#include "modules/install_record.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include "modules/install_location.h"
+#include "modules/version_table.h"
+#include "support/file_util.h"
+#include "support/status.h"
+#include "support/text_buffer.h"
+
+namespace {
+
+constexpr int kPathCapacity = 256;
+constexpr int kStampCapacity = 128;
+constexpr int kRecordCapacity = 8196;
+
+// Prints "%s%c%s" with the separator into out; false (out emptied) when it does not fit.
+bool JoinPath(char* out, int capacity, const char* dir, const char* name) {
+  const int n = snprintf(out, static_cast<size_t>(capacity), "%s%c%s", dir, PATH_SEPARATOR, name);
+  if (n < 0 || n >= capacity) {
+    out[0] = '\0';
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int FetchedTablePath(const char* moduleDir, char* out, int capacity) {
+  if (out == nullptr || capacity < 1) return ERR_TOO_SMALL;
+  out[0] = '\0';
+  // Without a module directory the path would point at the root of the drive.
+  if (moduleDir == nullptr || moduleDir[0] == '\0') return ERR_TOO_SMALL;
+  const int n = snprintf(out, static_cast<size_t>(capacity), "%s%c%s%c%s.tmp", moduleDir, PATH_SEPARATOR,
+                         TEMP_DIR_NAME, PATH_SEPARATOR, VERSION_TABLE_NAME);
+  if (n < 0 || n >= capacity) {
+    out[0] = '\0';
+    return ERR_TOO_SMALL;
+  }
+  return STATUS_OK;
+}
+
+int WriteInstallRecord(const char* moduleDir) {
+  char path[kPathCapacity] = {};
+  if (FetchedTablePath(moduleDir, path, sizeof path) != STATUS_OK) return 0;
+  TextBuffer record;
+  if (TextBuffer_Init(&record, kRecordCapacity, nullptr, nullptr) != STATUS_OK) {
+    TextBuffer_Release(&record);
+    return -1;  // the fetched table stays for the next attempt
+  }
+  // One byte beyond the largest table keeps a table of exactly that size terminated.
+  char content[INSTALL_RECORD_MAX_TABLE + 1] = {};
+  int result = 0;
+  if (File_ReadAll(path, content, INSTALL_RECORD_MAX_TABLE) >= 0) {
+    File_Remove(path);
+    char stamp[kStampCapacity] = {};
+    Time_Format(stamp, INSTALL_STAMP_FORMAT, -1, sizeof stamp);
+    result = -1;
+    if (TextBuffer_AppendFormat(&record, "%s\r\n", content) == STATUS_OK &&
+        TextBuffer_AppendFormat(&record, "%s\r\n", stamp) == STATUS_OK &&
+        TextBuffer_AppendFormat(&record, "%s\r\n", INSTALL_DESCRIPTION_LINE) == STATUS_OK &&
+        JoinPath(path, sizeof path, moduleDir, VERSION_TABLE_NAME)) {
+      result = File_WriteAll(path, record.data, record.length);
+    }
+  }
+  TextBuffer_Release(&record);
+  return result;
+}
+
+int DiscardFetchedTable(const char* moduleDir) {
+  char path[kPathCapacity] = {};
+  if (FetchedTablePath(moduleDir, path, sizeof path) != STATUS_OK) return ERR_NO_FILE;
+  return File_Remove(path);
+}
