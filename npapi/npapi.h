@@ -35,7 +35,7 @@ typedef struct _NPString {
   uint32_t UTF8Length;           // in bytes
 } NPString;
 
-typedef enum {
+typedef enum : int32_t {
   NPVariantType_Void = 0,
   NPVariantType_Null = 1,
   NPVariantType_Bool = 2,
@@ -102,7 +102,7 @@ typedef struct _NPRect {
   uint16_t right;
 } NPRect;
 
-typedef enum { NPWindowTypeWindow = 1, NPWindowTypeDrawable = 2 } NPWindowType;
+typedef enum : int32_t { NPWindowTypeWindow = 1, NPWindowTypeDrawable = 2 } NPWindowType;
 
 typedef struct _NPWindow {
   void* window;  // HWND on Windows, an X window id on Unix
@@ -134,7 +134,7 @@ typedef struct _NPStream {
 
 typedef struct _NPPrint NPPrint;  // never looked at
 
-typedef enum {
+typedef enum : int32_t {
   NPPVpluginNameString = 1,
   NPPVpluginDescriptionString = 2,
   NPPVpluginWindowBool = 3,
@@ -143,7 +143,7 @@ typedef enum {
   NPPVpluginScriptableNPObject = 15
 } NPPVariable;
 
-typedef enum {
+typedef enum : int32_t {
   NPNVxDisplay = 1,
   NPNVnetscapeWindow = 3,
   NPNVjavascriptEnabledBool = 4,
@@ -154,18 +154,16 @@ typedef enum {
   NPNVSupportsWindowless = 17
 } NPNVariable;
 
-enum : NPError {
-  NPERR_NO_ERROR = 0,
-  NPERR_GENERIC_ERROR = 1,
-  NPERR_INVALID_INSTANCE_ERROR = 2,
-  NPERR_INVALID_FUNCTABLE_ERROR = 3,
-  NPERR_MODULE_LOAD_FAILED_ERROR = 4,
-  NPERR_OUT_OF_MEMORY_ERROR = 5,
-  NPERR_INVALID_PLUGIN_ERROR = 6,
-  NPERR_INVALID_PLUGIN_DIR_ERROR = 7,
-  NPERR_INCOMPATIBLE_VERSION_ERROR = 8,
-  NPERR_INVALID_PARAM = 9
-};
+constexpr NPError NPERR_NO_ERROR = 0;
+constexpr NPError NPERR_GENERIC_ERROR = 1;
+constexpr NPError NPERR_INVALID_INSTANCE_ERROR = 2;
+constexpr NPError NPERR_INVALID_FUNCTABLE_ERROR = 3;
+constexpr NPError NPERR_MODULE_LOAD_FAILED_ERROR = 4;
+constexpr NPError NPERR_OUT_OF_MEMORY_ERROR = 5;
+constexpr NPError NPERR_INVALID_PLUGIN_ERROR = 6;
+constexpr NPError NPERR_INVALID_PLUGIN_DIR_ERROR = 7;
+constexpr NPError NPERR_INCOMPATIBLE_VERSION_ERROR = 8;
+constexpr NPError NPERR_INVALID_PARAM = 9;
 
 // The plug-in's table.
 typedef NPError (*NPP_NewProcPtr)(NPMIMEType pluginType, NPP instance, uint16_t mode, int16_t argc,
