@@ -5,6 +5,8 @@
 
 #include <stdint.h>
 
+#include <vector>
+
 namespace testbrowser {
 
 class TestWindow {
@@ -23,9 +25,9 @@ class TestWindow {
   void* OriginalProcedure() const { return original_; }
   intptr_t UserData() const;
   void SetUserData(intptr_t value);
-  // Invalidates the client area and has it painted now.
+  // Invalidates the client area, has it painted now and takes a snapshot of its pixels.
   void Paint();
-  // Colour of a client-area pixel as 0x00RRGGBB (Windows; 0 on Unix).
+  // Colour of a client-area pixel in the last snapshot as 0x00RRGGBB (Windows; 0 on Unix).
   uint32_t Pixel(int x, int y) const;
 
  private:
@@ -33,6 +35,7 @@ class TestWindow {
   void* original_ = nullptr;
   int width_;
   int height_;
+  std::vector<uint32_t> pixels_;  // last snapshot, rows top to bottom
 };
 
 }  // namespace testbrowser

@@ -40,14 +40,25 @@ void PumpMessages() {
   }
 }
 
+// The browser's top-level window, shared by all plug-in windows of the process. Plug-in windows
+// are its children, as in a browser; top-level windows would cost a window-manager round trip each.
+HWND BrowserFrame() {
+  static HWND frame = nullptr;
+  if (frame == nullptr) {
+    RegisterOnce();
+    frame = CreateWindowExA(0, WINDOW_CLASS, "test browser", WS_POPUP | WS_VISIBLE, 0, 0, 640, 480, nullptr,
+                            nullptr, GetModuleHandleA(nullptr), nullptr);
+    UpdateWindow(frame);
+    PumpMessages();
+  }
+  return frame;
+}
+
 }  // namespace
 
 TestWindow::TestWindow(int width, int height) : width_(width), height_(height) {
-  RegisterOnce();
-  RECT frame = {0, 0, width, height};
-  AdjustWindowRect(&frame, WS_POPUP, FALSE);
-  HWND hwnd = CreateWindowExA(0, WINDOW_CLASS, "plugin", WS_POPUP | WS_VISIBLE, 10, 10, frame.right - frame.left,
-                              frame.bottom - frame.top, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+  HWND hwnd = CreateWindowExA(0, WINDOW_CLASS, "plugin", WS_CHILD | WS_VISIBLE, 10, 10, width, height,
+                              BrowserFrame(), nullptr, GetModuleHandleA(nullptr), nullptr);
   handle_ = hwnd;
   if (hwnd != nullptr) {
     original_ = reinterpret_cast<void*>(GetWindowLongA(hwnd, GWL_WNDPROC));
@@ -80,15 +91,35 @@ void TestWindow::Paint() {
   UpdateWindow(hwnd);
   PumpMessages();
   GdiFlush();
+  // Copy the client area into a 32-bit top-down bitmap in one go.
+  pixels_.assign(static_cast<size_t>(width_) * height_, 0);
+  BITMAPINFO bi = {};
+  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+  bi.bmiHeader.biWidth = width_;
+  bi.bmiHeader.biHeight = -height_;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  bi.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HDC windowDc = GetDC(hwnd);
+  HDC memoryDc = CreateCompatibleDC(windowDc);
+  HBITMAP bitmap = CreateDIBSection(windowDc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (bitmap != nullptr && bits != nullptr) {
+    HGDIOBJ old = SelectObject(memoryDc, bitmap);
+    BitBlt(memoryDc, 0, 0, width_, height_, windowDc, 0, 0, SRCCOPY);
+    GdiFlush();
+    const uint32_t* source = static_cast<const uint32_t*>(bits);
+    for (size_t i = 0; i < pixels_.size(); ++i) pixels_[i] = source[i] & 0xFFFFFF;
+    SelectObject(memoryDc, old);
+  }
+  if (bitmap != nullptr) DeleteObject(bitmap);
+  DeleteDC(memoryDc);
+  ReleaseDC(hwnd, windowDc);
 }
 
 uint32_t TestWindow::Pixel(int x, int y) const {
-  HWND hwnd = static_cast<HWND>(handle_);
-  if (hwnd == nullptr) return 0;
-  HDC dc = GetDC(hwnd);
-  const COLORREF c = GetPixel(dc, x, y);
-  ReleaseDC(hwnd, dc);
-  return (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
+  if (x < 0 || y < 0 || x >= width_ || y >= height_ || pixels_.empty()) return 0;
+  return pixels_[static_cast<size_t>(y) * width_ + x];  // DIB order is 0x00RRGGBB already
 }
 
 }  // namespace testbrowser

@@ -90,8 +90,8 @@ TEST(DllFile, StdcallEntryPointsLeaveTheStackBalanced) {
   // four bytes per call and crash long before the loop ends.
   typedef NPError(WINAPI * GetEntryPointsFn)(void*);
   typedef NPError(WINAPI * ShutdownFn)();
-  auto getEntryPoints = reinterpret_cast<GetEntryPointsFn>(GetProcAddress(dll, MAKEINTRESOURCEA(1)));
-  auto shutdown = reinterpret_cast<ShutdownFn>(GetProcAddress(dll, MAKEINTRESOURCEA(3)));
+  auto getEntryPoints = reinterpret_cast<GetEntryPointsFn>(reinterpret_cast<void*>(GetProcAddress(dll, MAKEINTRESOURCEA(1))));
+  auto shutdown = reinterpret_cast<ShutdownFn>(reinterpret_cast<void*>(GetProcAddress(dll, MAKEINTRESOURCEA(3))));
   ASSERT_NE(nullptr, getEntryPoints);
   ASSERT_NE(nullptr, shutdown);
   for (int i = 0; i < 100000; ++i) {
