@@ -53,7 +53,9 @@ void PluginInstance::runSelfTest() {
     NPN_GetProperty(npp, document, titleId, &result);
     if (result.type == NPVariantType_String) {
       const NPString& title = result.value.stringValue;
-      printf("title = %.*s\n", static_cast<int>(title.UTF8Length), title.UTF8Characters);
+      const char* chars = title.UTF8Characters != nullptr ? title.UTF8Characters : "";
+      const int length = title.UTF8Characters != nullptr ? static_cast<int>(title.UTF8Length) : 0;
+      printf("title = %.*s\n", length, chars);
       NPN_ReleaseVariantValue(&result);
     }
 
