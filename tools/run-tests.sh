@@ -14,11 +14,16 @@ run_build() {
   echo "== $build tests"
   if [ "$build" = win32 ]; then
     export WINEPREFIX="$root/build/win32/wineprefix"
-    # Create the prefix once, then keep one wineserver for the whole run.
-    cmake/wine-run.sh cmd /c exit >/dev/null 2>&1 || true
-    WINEDEBUG=-all wineserver -p 60 >/dev/null 2>&1 || true
-    xvfb-run -a -s "-screen 0 1024x768x24" ctest --preset win32 "$@" || status=1
+    # A wineserver left from elsewhere would keep a desktop without this run's display.
     wineserver -k >/dev/null 2>&1 || true
+    # Create the prefix once, then keep one wineserver for the whole run; all of it inside the
+    # virtual display, so that Wine's desktop process starts with that display.
+    xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+      cmake/wine-run.sh cmd /c exit >/dev/null 2>&1 || true
+      WINEDEBUG=-all wineserver -p 60 >/dev/null 2>&1 || true
+      ctest --preset win32 "$@"; rc=$?
+      wineserver -k >/dev/null 2>&1 || true
+      exit $rc' run-win32 "$@" || status=1
   else
     ctest --preset native "$@" || status=1
   fi

@@ -1,0 +1,29 @@
+// A test with a browser that has loaded the built plug-in and run its entry points.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "browser/test_browser.h"
+
+class PluginTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(browser.Start(VEXO_PLUGIN_PATH)) << "plug-in " << VEXO_PLUGIN_PATH << ": " << browser.lastError();
+  }
+
+  // Destroys every instance and closes the page, then checks that the plug-in left nothing behind:
+  // no object alive, no memalloc block outstanding, no release of a freed object, no bad free.
+  void ExpectNothingLeft() {
+    browser.Stop();
+    EXPECT_EQ(0u, browser.LiveObjects());
+    EXPECT_EQ(0u, browser.OutstandingBlocks());
+    EXPECT_EQ(0u, browser.ReleasesOfDeadObjects());
+    EXPECT_EQ(0u, browser.BadFrees());
+  }
+
+  static std::string Text(const testbrowser::PageValue& v) { return v.text; }
+
+  testbrowser::Browser browser;
+};
