@@ -23,5 +23,10 @@ function(vexo_add_test name)
   if(WIN32)
     set_tests_properties(${name} PROPERTIES
       ENVIRONMENT "WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix")
+  else()
+    # Keep the plug-in's per-user folders (module directory, Firefox profile) inside the build.
+    file(MAKE_DIRECTORY ${work}/home)
+    set_tests_properties(${name} PROPERTIES
+      ENVIRONMENT "HOME=${work}/home;XDG_DATA_HOME=${work}/home/.local/share")
   endif()
 endfunction()

@@ -3,14 +3,14 @@
 // It owns the whole state of one payment in fixed areas.
 #pragma once
 
+#include "command/result_string.h"
 #include "modules/file_entry.h"
+#include "modules/install_location.h"
 #include "npapi/npapi.h"
 #include "shell/script_object.h"
 #include "support/field_store.h"
 
 constexpr int SCRIPT_TEXT_CAPACITY = 2048;  // one script argument or result, terminator included
-constexpr int RESULT_AREA_CAPACITY = 8192;
-constexpr int MODULE_DIR_CAPACITY = 256;
 constexpr int GW_URL_CAPACITY = 128;
 constexpr int SCRIPT_ARG_SLOTS = 3;  // no method takes more arguments; later ones are ignored
 
@@ -43,6 +43,13 @@ class ZAVavodur : public ScriptObjectBase {
   int OnClean();
   int OnStart(char* out);
   int OnChkFirefox(char* out);
+
+  // Module management on this object's areas.
+  void PrepareModuleDir(const char* name);
+  int UpdateModules(FileEntry* table);
+  int CompareFileLists(const FileEntry* remote, int remoteCount, const FileEntry* local, int localCount,
+                       FileEntry* out);
+  int WriteInstallRecord();
 
   // Writes the ANSI form of a string argument into a SCRIPT_TEXT_CAPACITY-character slot, cut at
   // a character boundary; an argument that is not a string reads as the empty text.

@@ -116,11 +116,14 @@ TEST_F(SelfTestTest, PluginobjIsASecondIndependentCommandObject) {
   ASSERT_NE(nullptr, pluginobj);
   ASSERT_NE(nullptr, element);
   EXPECT_NE(pluginobj, element);
+  // Each object has its own result area: a failed start on one leaves the other's empty.
   PageValue result;
   EXPECT_TRUE(browser.Invoke(pluginobj, "MV_start", {}, &result));
   EXPECT_EQ("FAIL", result.text);
-  EXPECT_TRUE(browser.Invoke(element, "MV_chkFirefox", {}, &result));
-  EXPECT_EQ("FAIL", result.text);
+  EXPECT_TRUE(browser.Invoke(pluginobj, "MV_getdata", {testbrowser::Browser::StringArg("res_cd")}, &result));
+  EXPECT_EQ("P003", result.text);
+  EXPECT_TRUE(browser.Invoke(element, "MV_getdata", {testbrowser::Browser::StringArg("res_cd")}, &result));
+  EXPECT_EQ("", result.text);
   browser.funcs().releaseobject(element);
   ExpectNothingLeft();
 }

@@ -1,0 +1,78 @@
+// The data commands: MV_init, MV_setdata, MV_getdata, MV_clean, and the command object's wrappers
+// around module management on its own areas.
+#include <string.h>
+
+#include "command/zavavodur.h"
+#include "modules/browser_prefs.h"
+#include "modules/install_record.h"
+#include "modules/version_table.h"
+#include "support/field_store.h"
+#include "support/string_util.h"
+
+namespace {
+
+constexpr int kNameCapacity = 1024;    // section names and keys
+constexpr int kValueCapacity = 8192;   // values and the copy of the result area
+constexpr char kEscrowPrefix[] = "Escrow";
+
+}  // namespace
+
+void ZAVavodur::OnInit(const char* name) {
+  memset(m_fileTable, 0, sizeof m_fileTable);
+  memset(&m_store, 0, sizeof m_store);
+  memset(m_result, 0, sizeof m_result);
+  FieldStore_Init(&m_store);
+  PrepareModuleDir(name);
+}
+
+int ZAVavodur::OnClean() {
+  // Free before clearing: the clearing would lose the pointers.
+  FieldStore_Free(&m_store);
+  memset(m_fileTable, 0, sizeof m_fileTable);
+  memset(&m_store, 0, sizeof m_store);
+  memset(m_result, 0, sizeof m_result);
+  return WriteInstallRecord();
+}
+
+int ZAVavodur::OnSetData(const char* section, const char* key, const char* value) {
+  char sectionBuf[kNameCapacity] = {};
+  char keyBuf[kNameCapacity] = {};
+  char valueBuf[kValueCapacity] = {};
+  char separator = FIELD_DELIMITER;
+  if (section == nullptr || key == nullptr || value == nullptr) return 1;
+  // Cut at character boundaries, so that no half Korean character ends a name or value.
+  String_CopyDbcs(sectionBuf, section, kNameCapacity - 1, COPY_TRIM);
+  String_CopyDbcs(keyBuf, key, kNameCapacity - 1, COPY_TRIM);
+  String_CopyDbcs(valueBuf, value, kValueCapacity - 1, COPY_TRIM);
+  int index = FieldStore_FindSection(sectionBuf, &m_store);
+  if (index < 0) index = FieldStore_AddSection(sectionBuf, &m_store);
+  // The separator follows the name of this call, letter case included.
+  if (strncmp(sectionBuf, kEscrowPrefix, sizeof kEscrowPrefix - 1) == 0) separator = ESCROW_FIELD_DELIMITER;
+  FieldStore_AddField(index, keyBuf, valueBuf, separator, &m_store);
+  return 0;
+}
+
+int ZAVavodur::OnGetData(const char* key, char* out) {
+  char keyBuf[kNameCapacity] = {};
+  char resultCopy[kValueCapacity] = {};
+  char value[kValueCapacity] = {};
+  if (key != nullptr) {
+    String_Copy(resultCopy, m_result, kValueCapacity - 1, COPY_TRIM);
+    String_CopyDbcs(keyBuf, key, kNameCapacity - 1, COPY_TRIM);
+    if (FieldText_GetValue(resultCopy, keyBuf, FIELD_DELIMITER, value, kValueCapacity) != 0) return 0;
+  }
+  // The script result holds 2047 characters: a longer value is cut at a character boundary.
+  String_CopyDbcs(out, value, SCRIPT_TEXT_CAPACITY - 1, 0);
+  return 0;
+}
+
+int ZAVavodur::OnChkFirefox(char* out) { return CheckFirefoxPrefs(out, SCRIPT_TEXT_CAPACITY); }
+
+void ZAVavodur::PrepareModuleDir(const char* name) { ::PrepareModuleDir(name, m_moduleDir, sizeof m_moduleDir); }
+
+int ZAVavodur::CompareFileLists(const FileEntry* remote, int remoteCount, const FileEntry* local, int localCount,
+                                FileEntry* out) {
+  return ::CompareFileLists(remote, remoteCount, local, localCount, out, m_moduleDir, m_gwBaseUrl);
+}
+
+int ZAVavodur::WriteInstallRecord() { return ::WriteInstallRecord(m_moduleDir); }

@@ -1,0 +1,11 @@
+// The gateway constants, fixed at build time (CMake cache variables VEXO_GATEWAY_PRODUCTION_HOST,
+// VEXO_GATEWAY_PRODUCTION_URL and VEXO_GATEWAY_TEST_URL; the defaults point at loopback for the
+// tests and the demo).
+#pragma once
+
+// The "gw_url" value that selects the production gateway.
+extern const char GATEWAY_PRODUCTION_HOST[];
+// Base URL of the production gateway (HTTPS).
+extern const char GATEWAY_PRODUCTION_URL[];
+// Base URL of the test gateway (plain HTTP), used for every other "gw_url" value.
+extern const char GATEWAY_TEST_URL[];
