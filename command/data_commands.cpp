@@ -18,6 +18,9 @@ constexpr char kEscrowPrefix[] = "Escrow";
 }  // namespace
 
 void ZAVavodur::OnInit(const char* name) {
+  // A payment started again without MV_clean still owns its field store: release it before the
+  // clearing loses the pointers. (The object is built with an empty store, so this is always safe.)
+  FieldStore_Free(&m_store);
   memset(m_fileTable, 0, sizeof m_fileTable);
   memset(&m_store, 0, sizeof m_store);
   memset(m_result, 0, sizeof m_result);
