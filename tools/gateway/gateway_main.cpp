@@ -80,6 +80,7 @@ class Gateway {
   Gateway(const GatewayOptions& options, const ModuleCatalog& catalog) : o_(options), catalog_(catalog) {}
 
   void Route(httplib::Server& server, bool tls) {
+    server.set_keep_alive_timeout(1);  // a stop waits for idle connections no longer than this
     server.Get("/plugin/file/(.+)", [this, tls](const httplib::Request& req, httplib::Response& res) {
       Serve(req, res, tls);
     });
@@ -164,7 +165,7 @@ class Gateway {
   }
 
   void Log(const httplib::Request& req, bool tls, const std::string& outcome) {
-    std::string line = req.method + " " + req.path + " " + req.version + (tls ? " tls" : " plain") + " -> " + outcome;
+    std::string line = req.method + " " + req.target + " " + req.version + (tls ? " tls" : " plain") + " -> " + outcome;
     for (const auto& header : req.headers) {
       // The library's own LOCAL_ and REMOTE_ entries are not request headers.
       if (header.first.rfind("LOCAL_", 0) == 0 || header.first.rfind("REMOTE_", 0) == 0) continue;

@@ -25,7 +25,7 @@ bool SameNameNoCase(const char* a, const char* b) {
   }
 }
 
-// Copies the value of key in section into out (at most capacity - 1 bytes); false when absent or empty.
+// Copies the value of key in section into out; false when absent, empty or too long for out.
 bool ReadField(const ViewStoreBlock* block, const char* section, const char* key, char* out, size_t capacity) {
   out[0] = '\0';
   if (block->count < 0 || block->count > VIEW_SECTIONS) return false;
@@ -38,8 +38,8 @@ bool ReadField(const ViewStoreBlock* block, const char* section, const char* key
       if (end == nullptr) end = record + strlen(record);
       if (strncmp(record, key, keyLength) == 0 && record[keyLength] == '=') {
         const char* value = record + keyLength + 1;
-        size_t length = static_cast<size_t>(end - value);
-        if (length > capacity - 1) length = capacity - 1;
+        const size_t length = static_cast<size_t>(end - value);
+        if (length > capacity - 1) return false;
         memcpy(out, value, length);
         out[length] = '\0';
         return length > 0;
