@@ -14,16 +14,22 @@ state=$work/gateway
 ca_file=/usr/local/share/ca-certificates/vexo-test-$(printf %s "$work" | md5sum | cut -c1-12).crt
 
 stop_gateways() {
-  local f pid
+  local f pids=()
   for f in "$state"/*.pid; do
     [ -f "$f" ] || continue
-    pid=$(cat "$f")
-    if kill "$pid" 2>/dev/null; then
-      for _ in $(seq 30); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-      kill -9 "$pid" 2>/dev/null
-    fi
+    pids+=("$(cat "$f")")
     rm -f "$f"
   done
+  if [ ${#pids[@]} -gt 0 ]; then
+    kill "${pids[@]}" 2>/dev/null
+    for _ in $(seq 50); do
+      local alive=0 pid
+      for pid in "${pids[@]}"; do kill -0 "$pid" 2>/dev/null && alive=1; done
+      [ $alive -eq 1 ] || break
+      sleep 0.1
+    done
+    kill -9 "${pids[@]}" 2>/dev/null
+  fi
   if [ -f "$ca_file" ]; then
     rm -f "$ca_file"
     update-ca-certificates >/dev/null 2>&1

@@ -208,7 +208,7 @@ TEST_F(TableDownload, StoresTheTable) {
 TEST_F(TableDownload, FailureLeavesNoTable) {
   const std::string path = Path("MirovanVer.tbl.tmp");
   WriteBytes(path, "[FILE_LIST]\r\nListCount=1\r\n1=stale.dll\r\n");  // left by an earlier run
-  EXPECT_NE(DownloadTableFile(Plain("missing.dll").c_str(), path.c_str()), 0);
+  EXPECT_EQ(DownloadTableFile(Plain("missing.dll").c_str(), path.c_str()), 404);
   EXPECT_FALSE(Exists(path));
   EXPECT_NE(DownloadTableFile("http://127.0.0.1:1/plugin/file/MirovanVer.tbl", path.c_str()), 0);
   EXPECT_FALSE(Exists(path));
