@@ -7,6 +7,7 @@ packages=(
   cmake make g++ pkg-config
   g++-mingw-w64-i686 libz-mingw-w64-dev
   zlib1g-dev libcurl4-openssl-dev
+  libcpp-httplib-dev libssl-dev openssl ca-certificates
   googletest
   wine wine32:i386
   xvfb xauth

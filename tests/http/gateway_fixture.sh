@@ -1,0 +1,131 @@
+#!/usr/bin/env bash
+# ctest fixture of the HTTP client tests: starts the local gateways on loopback, with a test CA that
+# the machine trusts for the run only, and stops them again.
+#   gateway_fixture.sh start WORKDIR GATEWAY_BINARY
+#   gateway_fixture.sh stop  WORKDIR
+# State lives in WORKDIR/gateway: certificates, the module folder, the request log, pid files and
+# gateway.env (the ports the tests read). The CA goes to /usr/local/share/ca-certificates (Debian's
+# store, which libcurl and Wine's crypt32 both read) under a name unique to WORKDIR, and is removed
+# by "stop" and by the next "start".
+set -u
+cmd=${1:?start or stop}
+work=$(cd "${2:?work folder}" && pwd)
+state=$work/gateway
+ca_file=/usr/local/share/ca-certificates/vexo-test-$(printf %s "$work" | md5sum | cut -c1-12).crt
+
+stop_gateways() {
+  local f pids=()
+  for f in "$state"/*.pid; do
+    [ -f "$f" ] || continue
+    pids+=("$(cat "$f")")
+    rm -f "$f"
+  done
+  if [ ${#pids[@]} -gt 0 ]; then
+    kill "${pids[@]}" 2>/dev/null
+    for _ in $(seq 50); do
+      local alive=0 pid
+      for pid in "${pids[@]}"; do kill -0 "$pid" 2>/dev/null && alive=1; done
+      [ $alive -eq 1 ] || break
+      sleep 0.1
+    done
+    kill -9 "${pids[@]}" 2>/dev/null
+  fi
+  if [ -f "$ca_file" ]; then
+    rm -f "$ca_file"
+    update-ca-certificates >/dev/null 2>&1
+  fi
+}
+
+make_certificates() {
+  local tls=$state/tls
+  mkdir -p "$tls" && cd "$tls" || return 1
+  openssl req -x509 -newkey rsa:2048 -nodes -days 2 -keyout ca.key -out ca.crt -subj "/CN=Vexo test CA" \
+    -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign,cRLSign" 2>/dev/null || return 1
+  leaf localhost "DNS:localhost,IP:127.0.0.1" || return 1
+  leaf wrongname "DNS:gateway.invalid" || return 1
+  openssl req -x509 -newkey rsa:2048 -nodes -days 2 -keyout selfsigned.key -out selfsigned.crt -subj "/CN=localhost" \
+    -addext "subjectAltName=DNS:localhost,IP:127.0.0.1" 2>/dev/null || return 1
+  cd - >/dev/null
+}
+
+# leaf NAME SUBJECT_ALT_NAMES: a server certificate signed by the test CA.
+leaf() {
+  openssl req -newkey rsa:2048 -nodes -keyout "$1.key" -out "$1.csr" -subj "/CN=${2%%,*}" 2>/dev/null &&
+  printf 'subjectAltName=%s\nbasicConstraints=CA:FALSE\nkeyUsage=digitalSignature,keyEncipherment\nextendedKeyUsage=serverAuth\n' "$2" > "$1.ext" &&
+  openssl x509 -req -in "$1.csr" -CA ca.crt -CAkey ca.key -CAcreateserial -days 2 -out "$1.crt" -extfile "$1.ext" 2>/dev/null
+}
+
+make_modules() {
+  local m=$state/modules
+  mkdir -p "$m"
+  for i in $(seq 40); do echo "hello from the local gateway, line $i"; done > "$m/hello.dll"
+  head -c 300000 /dev/urandom > "$m/big.bin"          # several 81,960-byte reads
+  : > "$m/empty.bin"
+  printf 'plain body, not gzip\r\n' > "$m/plain.txt"
+  head -c 120000 /dev/urandom > "$m/short.bin"        # plain and cut short
+  for f in missing.dll broken.dll drop.dll damaged.dll slow.dll; do cp "$m/hello.dll" "$m/$f"; done
+  head -c 200000 /dev/urandom > "$m/cut.dll"
+}
+
+# start_gateway NAME PORTS... : starts one gateway, waits for its ports file.
+start_gateway() {
+  local name=$1; shift
+  rm -f "$state/$name.ports"
+  ASAN_OPTIONS=detect_leaks=0 "$gateway" --dir "$state/modules" --bind 127.0.0.1 --lifetime 1800 \
+    --request-log "$state/requests.log" --ports-file "$state/$name.ports" "$@" >"$state/$name.log" 2>&1 &
+  echo $! > "$state/$name.pid"
+  for _ in $(seq 100); do
+    [ -f "$state/$name.ports" ] && return 0
+    kill -0 "$(cat "$state/$name.pid")" 2>/dev/null || return 1
+    sleep 0.1
+  done
+  return 1
+}
+
+port_of() { sed -n "s/^$2=//p" "$state/$1.ports"; }
+
+case $cmd in
+start)
+  gateway=${3:?gateway binary}
+  if [ ! -x "$gateway" ]; then
+    echo "gateway_fixture: $gateway is missing; build the native preset first" >&2
+    exit 1
+  fi
+  stop_gateways
+  rm -rf "$state"
+  mkdir -p "$state"
+  make_certificates || { echo "gateway_fixture: openssl failed" >&2; exit 1; }
+  cp "$state/tls/ca.crt" "$ca_file" && update-ca-certificates >/dev/null 2>&1 || {
+    echo "gateway_fixture: cannot trust the test CA (run as root)" >&2; exit 1; }
+  make_modules
+  tls=$state/tls
+  start_gateway main --port 0 --tls-port 0 --cert "$tls/localhost.crt" --key "$tls/localhost.key" \
+    --plain plain.txt --plain short.bin --truncate short.bin --truncate cut.dll \
+    --status missing.dll=404 --status broken.dll=500 --drop drop.dll --damage damaged.dll \
+    --slow slow.dll --slow-ms 50 || { echo "gateway_fixture: gateway did not start" >&2; cat "$state/main.log" >&2; stop_gateways; exit 1; }
+  start_gateway selfsigned --tls-port 0 --cert "$tls/selfsigned.crt" --key "$tls/selfsigned.key" &&
+  start_gateway wrongname --tls-port 0 --cert "$tls/wrongname.crt" --key "$tls/wrongname.key" || {
+    echo "gateway_fixture: gateway did not start" >&2; stop_gateways; exit 1; }
+  # Port 443 may be held for a moment by another run of these tests: wait for it.
+  for _ in $(seq 30); do
+    start_gateway tls443 --tls-port 443 --cert "$tls/localhost.crt" --key "$tls/localhost.key" && break
+    sleep 1
+  done
+  [ -f "$state/tls443.ports" ] || { echo "gateway_fixture: port 443 stays busy" >&2; stop_gateways; exit 1; }
+  {
+    echo "http_port=$(port_of main http)"
+    echo "https_port=$(port_of main https)"
+    echo "selfsigned_port=$(port_of selfsigned https)"
+    echo "wrongname_port=$(port_of wrongname https)"
+    echo "tls443_port=$(port_of tls443 https)"
+  } > "$state/gateway.env"
+  cat "$state/gateway.env"
+  ;;
+stop)
+  stop_gateways
+  ;;
+*)
+  echo "usage: $0 start WORKDIR GATEWAY | stop WORKDIR" >&2
+  exit 2
+  ;;
+esac

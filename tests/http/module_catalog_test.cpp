@@ -1,0 +1,110 @@
+// The local gateway's catalog: the version table it builds must read back through the plug-in's own
+// profile reader, and what it serves must unpack to the module files (native build only).
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "common/scratch_dir.h"
+#include "support/gzip_file.h"
+#include "support/profile.h"
+#include "tools/gateway/module_catalog.h"
+
+namespace {
+
+class Catalog : public ScratchDirTest {
+ protected:
+  void SetUp() override {
+    ScratchDirTest::SetUp();
+    options_.dir = Path("modules");
+    std::filesystem::create_directories(options_.dir);
+    WriteBytes(options_.dir + "/MVcontrol70.dll", "control module bytes");
+    WriteBytes(options_.dir + "/MVmainUI70.dll", std::string(100000, 'm'));
+  }
+  // Loads the catalog and writes its table where the profile reader can read it.
+  void Load() {
+    std::string error;
+    ASSERT_TRUE(catalog_.Load(options_, &error)) << error;
+    WriteBytes(Path("table.tbl"), catalog_.Table());
+  }
+  std::string Value(const std::string& section, const std::string& key) {
+    char out[322];
+    const std::string table = Path("table.tbl");
+    if (Profile_GetString(section.c_str(), key.c_str(), nullptr, out, sizeof out, table.c_str()) != 0) return "<none>";
+    return out;
+  }
+  // Unpacks what the gateway serves with the plug-in's own unpacking.
+  std::string Unpacked(const std::string& gz) {
+    WriteBytes(Path("served.gz"), gz);
+    const int code = GzipDecompressFile(Path("served.gz").c_str(), Path("served").c_str());
+    return code == 0 ? ReadBytes(Path("served")) : "<code " + std::to_string(code) + ">";
+  }
+
+  GatewayOptions options_;
+  ModuleCatalog catalog_;
+};
+
+TEST_F(Catalog, TableListsTheFolderInNameOrder) {
+  WriteBytes(options_.dir + "/MirovanVer.tbl", "a table lying in the folder is not a module");
+  Load();
+  EXPECT_EQ(Value("FILE_LIST", "ListCount"), "2");
+  EXPECT_EQ(Value("FILE_LIST", "1"), "MVcontrol70.dll");
+  EXPECT_EQ(Value("FILE_LIST", "2"), "MVmainUI70.dll");
+  EXPECT_EQ(Value("MVmainUI70.dll", "URL"), "plugin/file/MVmainUI70.dll");
+  EXPECT_EQ(Value("MVmainUI70.dll", "Description"), "0");
+  EXPECT_EQ(Value("MVmainUI70.dll", "Target"), "");
+  EXPECT_EQ(catalog_.Table().find("\n") - 1, catalog_.Table().find("\r\n")) << "CR LF line ends";
+}
+
+TEST_F(Catalog, ServedFilesUnpackToTheModules) {
+  Load();
+  const ServedFile* main = catalog_.Find("MVmainUI70.dll");
+  ASSERT_NE(main, nullptr);
+  EXPECT_LT(main->gz.size(), main->raw.size());
+  EXPECT_EQ(Unpacked(main->gz), std::string(100000, 'm'));
+  EXPECT_EQ(Unpacked(DamageGzip(main->gz)), "<code -3>");
+  EXPECT_EQ(catalog_.Find("MirovanVer.tbl"), nullptr);
+  EXPECT_EQ(catalog_.Find("../MVmainUI70.dll"), nullptr);
+}
+
+TEST_F(Catalog, VersionFollowsTheContentUnlessGiven) {
+  Load();
+  const std::string before = Value("MVcontrol70.dll", "Version");
+  WriteBytes(options_.dir + "/MVcontrol70.dll", "control module bytes, rebuilt");
+  catalog_ = ModuleCatalog();
+  Load();
+  EXPECT_NE(Value("MVcontrol70.dll", "Version"), before);
+  EXPECT_EQ(Value("MVcontrol70.dll", "Version").size(), 8u);
+
+  options_.versions["MVcontrol70.dll"] = "7.0.0.1";
+  options_.targets["MVcontrol70.dll"] = "system";
+  options_.descriptions["MVmainUI70.dll"] = "2 optional";
+  catalog_ = ModuleCatalog();
+  Load();
+  EXPECT_EQ(Value("MVcontrol70.dll", "Version"), "7.0.0.1");
+  EXPECT_EQ(Value("MVcontrol70.dll", "Target"), "system");
+  EXPECT_EQ(Value("MVmainUI70.dll", "Description"), "2 optional");
+}
+
+TEST_F(Catalog, SwitchesForTableFaults) {
+  options_.reverse = true;
+  options_.extraEntries = 40;
+  options_.badNames = {"..\\escape.dll"};
+  Load();
+  EXPECT_EQ(Value("FILE_LIST", "ListCount"), "43");  // more than a file table holds
+  EXPECT_EQ(Value("FILE_LIST", "1"), "MVmainUI70.dll");
+  EXPECT_EQ(Value("FILE_LIST", "2"), "MVcontrol70.dll");
+  EXPECT_EQ(Value("FILE_LIST", "42"), "extra40.dll");
+  EXPECT_EQ(Value("FILE_LIST", "43"), "..\\escape.dll");
+  EXPECT_EQ(Value("..\\escape.dll", "URL"), "plugin/file/escape1.bin");
+  ASSERT_NE(catalog_.Find("escape1.bin"), nullptr);
+  ASSERT_NE(catalog_.Find("extra40.dll"), nullptr);
+}
+
+TEST_F(Catalog, MissingFolderIsReported) {
+  options_.dir = Path("no-such-folder");
+  std::string error;
+  EXPECT_FALSE(catalog_.Load(options_, &error));
+  EXPECT_NE(error.find("no-such-folder"), std::string::npos);
+}
+
+}  // namespace

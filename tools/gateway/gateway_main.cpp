@@ -1,0 +1,270 @@
+// vexo-gateway: a local stand-in for the payment gateway. Serves the module files of a folder
+// gzip-compressed under /plugin/file/, and the version table /plugin/file/MirovanVer.tbl built from
+// them, over HTTP and/or HTTPS on loopback, with fault switches for tests. Runs until SIGTERM or
+// SIGINT (or --lifetime seconds).
+#include <dirent.h>
+#include <httplib.h>
+#include <openssl/ssl.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <netinet/in.h>
+
+#include <chrono>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "tools/gateway/module_catalog.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: vexo-gateway --dir FOLDER [--bind ADDR] [--port N] [--tls-port N --cert PEM --key PEM]\n"
+    "         [--ports-file FILE] [--request-log FILE] [--lifetime SECONDS]\n"
+    "  table:  [--version NAME=V] [--target NAME=T] [--description NAME=N] [--reverse]\n"
+    "          [--extra-entries N] [--bad-name NAME]\n"
+    "  faults: [--status NAME=CODE] [--truncate NAME] [--drop NAME] [--damage NAME]\n"
+    "          [--slow NAME] [--slow-ms MS] [--plain NAME]\n"
+    "  Port 0 takes any free port; the ports file then tells which (lines http=N, https=N).\n";
+
+bool SplitPair(const std::string& text, std::string* key, std::string* value) {
+  const size_t eq = text.find('=');
+  if (eq == std::string::npos || eq == 0) return false;
+  *key = text.substr(0, eq);
+  *value = text.substr(eq + 1);
+  return true;
+}
+
+bool ParseOptions(int argc, char** argv, GatewayOptions* o) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string flag = argv[i];
+    if (flag == "--reverse") {
+      o->reverse = true;
+      continue;
+    }
+    if (i + 1 >= argc) return false;
+    const std::string arg = argv[++i];
+    std::string key, value;
+    if (flag == "--dir") o->dir = arg;
+    else if (flag == "--bind") o->bind = arg;
+    else if (flag == "--port") o->httpPort = std::stoi(arg);
+    else if (flag == "--tls-port") o->tlsPort = std::stoi(arg);
+    else if (flag == "--cert") o->cert = arg;
+    else if (flag == "--key") o->key = arg;
+    else if (flag == "--ports-file") o->portsFile = arg;
+    else if (flag == "--request-log") o->requestLog = arg;
+    else if (flag == "--lifetime") o->lifetimeSeconds = std::stoi(arg);
+    else if (flag == "--extra-entries") o->extraEntries = std::stoi(arg);
+    else if (flag == "--bad-name") o->badNames.push_back(arg);
+    else if (flag == "--truncate") o->truncate.insert(arg);
+    else if (flag == "--drop") o->drop.insert(arg);
+    else if (flag == "--damage") o->damage.insert(arg);
+    else if (flag == "--slow") o->slow.insert(arg);
+    else if (flag == "--slow-ms") o->slowMs = std::stoi(arg);
+    else if (flag == "--plain") o->plain.insert(arg);
+    else if (SplitPair(arg, &key, &value) && flag == "--version") o->versions[key] = value;
+    else if (SplitPair(arg, &key, &value) && flag == "--target") o->targets[key] = value;
+    else if (SplitPair(arg, &key, &value) && flag == "--description") o->descriptions[key] = value;
+    else if (SplitPair(arg, &key, &value) && flag == "--status") o->status[key] = std::stoi(value);
+    else return false;
+  }
+  const bool tlsComplete = o->tlsPort < 0 || (!o->cert.empty() && !o->key.empty());
+  return !o->dir.empty() && (o->httpPort >= 0 || o->tlsPort >= 0) && tlsComplete;
+}
+
+class Gateway {
+ public:
+  Gateway(const GatewayOptions& options, const ModuleCatalog& catalog) : o_(options), catalog_(catalog) {}
+
+  void Route(httplib::Server& server, bool tls) {
+    server.set_keep_alive_timeout(1);  // a stop waits for idle connections no longer than this
+    server.Get("/plugin/file/(.+)", [this, tls](const httplib::Request& req, httplib::Response& res) {
+      Serve(req, res, tls);
+    });
+    server.set_error_handler([this, tls](const httplib::Request& req, httplib::Response& res) {
+      if (res.status == 404 && req.path.rfind("/plugin/file/", 0) != 0) Log(req, tls, "not served");
+    });
+  }
+
+ private:
+  void Serve(const httplib::Request& req, httplib::Response& res, bool tls) {
+    const std::string name = req.matches[1];
+    const auto status = o_.status.find(name);
+    if (status != o_.status.end()) {
+      Log(req, tls, "status " + std::to_string(status->second));
+      res.status = status->second;
+      res.set_content("fault injected by the local gateway\n", "text/plain");
+      return;
+    }
+    if (o_.drop.count(name) != 0) {
+      Log(req, tls, "connection dropped");
+      DropConnection(req);
+      return;
+    }
+    auto body = std::make_shared<std::string>();
+    if (name == ModuleCatalog::kTableName) {
+      *body = catalog_.Table();
+    } else if (const ServedFile* file = catalog_.Find(name)) {
+      *body = o_.plain.count(name) != 0 ? file->raw : file->gz;
+    } else {
+      Log(req, tls, "404 unknown file");
+      res.status = 404;
+      res.set_content("no such file\n", "text/plain");
+      return;
+    }
+    if (o_.damage.count(name) != 0) *body = DamageGzip(*body);
+    const char* type = "application/octet-stream";
+    if (o_.truncate.count(name) != 0) {
+      Log(req, tls, "200 truncated body");
+      const size_t sent = body->size() - std::max<size_t>(1, body->size() / 2);
+      res.set_content_provider(body->size(), type, [body, sent](size_t offset, size_t, httplib::DataSink& sink) {
+        if (offset == 0 && sent > 0) sink.write(body->data(), sent);
+        return false;  // closes the connection short of the announced length
+      });
+    } else if (o_.slow.count(name) != 0) {
+      Log(req, tls, "200 slow body");
+      const size_t piece = body->size() / 8 + 1;
+      const int pause = o_.slowMs;
+      res.set_content_provider(body->size(), type, [body, piece, pause](size_t offset, size_t length, httplib::DataSink& sink) {
+        if (offset > 0) std::this_thread::sleep_for(std::chrono::milliseconds(pause));
+        sink.write(body->data() + offset, std::min(piece, length));
+        return true;
+      });
+    } else {
+      Log(req, tls, "200");
+      res.set_content(*body, type);
+    }
+  }
+
+  // Shuts the client's connection down before any answer: the socket is found by its two ports.
+  static void DropConnection(const httplib::Request& req) {
+    if (req.ssl != nullptr) {
+      shutdown(SSL_get_fd(req.ssl), SHUT_RDWR);
+      return;
+    }
+    DIR* fds = opendir("/proc/self/fd");
+    if (fds == nullptr) return;
+    while (const dirent* entry = readdir(fds)) {
+      const int fd = atoi(entry->d_name);
+      struct stat st;
+      if (fd <= 2 || fstat(fd, &st) != 0 || !S_ISSOCK(st.st_mode)) continue;
+      sockaddr_in peer = {}, local = {};
+      socklen_t peerLength = sizeof peer, localLength = sizeof local;
+      if (getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peerLength) != 0 ||
+          getsockname(fd, reinterpret_cast<sockaddr*>(&local), &localLength) != 0 || peer.sin_family != AF_INET) {
+        continue;
+      }
+      if (ntohs(peer.sin_port) == req.remote_port && ntohs(local.sin_port) == req.local_port) {
+        shutdown(fd, SHUT_RDWR);
+      }
+    }
+    closedir(fds);
+  }
+
+  void Log(const httplib::Request& req, bool tls, const std::string& outcome) {
+    std::string line = req.method + " " + req.target + " " + req.version + (tls ? " tls" : " plain") + " -> " + outcome;
+    for (const auto& header : req.headers) {
+      // The library's own LOCAL_ and REMOTE_ entries are not request headers.
+      if (header.first.rfind("LOCAL_", 0) == 0 || header.first.rfind("REMOTE_", 0) == 0) continue;
+      line += " | " + header.first + ": " + header.second;
+    }
+    std::lock_guard<std::mutex> lock(logMutex_);
+    std::cout << line << std::endl;
+    if (!o_.requestLog.empty()) {
+      std::ofstream log(o_.requestLog, std::ios::app);
+      log << line << "\n";
+    }
+  }
+
+  const GatewayOptions& o_;
+  const ModuleCatalog& catalog_;
+  std::mutex logMutex_;
+};
+
+int Bind(httplib::Server& server, const GatewayOptions& o, int port) {
+  if (port == 0) return server.bind_to_any_port(o.bind);
+  return server.bind_to_port(o.bind, port) ? port : -1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  GatewayOptions o;
+  try {
+    if (!ParseOptions(argc, argv, &o)) {
+      std::cerr << kUsage;
+      return 2;
+    }
+  } catch (const std::exception&) {
+    std::cerr << kUsage;
+    return 2;
+  }
+  ModuleCatalog catalog;
+  std::string error;
+  if (!catalog.Load(o, &error)) {
+    std::cerr << "vexo-gateway: " << error << "\n";
+    return 1;
+  }
+
+  // Signals are taken by sigwait below; threads started from here on inherit the mask.
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGTERM);
+  sigaddset(&stopSignals, SIGINT);
+  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+  signal(SIGPIPE, SIG_IGN);  // writes to a dropped connection fail instead
+
+  Gateway gateway(o, catalog);
+  std::unique_ptr<httplib::Server> plain, secure;
+  std::string ports;
+  if (o.httpPort >= 0) {
+    plain = std::make_unique<httplib::Server>();
+    gateway.Route(*plain, false);
+    const int port = Bind(*plain, o, o.httpPort);
+    if (port < 0) {
+      std::cerr << "vexo-gateway: cannot listen on " << o.bind << ":" << o.httpPort << "\n";
+      return 1;
+    }
+    ports += "http=" + std::to_string(port) + "\n";
+  }
+  if (o.tlsPort >= 0) {
+    secure = std::make_unique<httplib::SSLServer>(o.cert.c_str(), o.key.c_str());
+    if (!secure->is_valid()) {
+      std::cerr << "vexo-gateway: cannot use the certificate " << o.cert << " with the key " << o.key << "\n";
+      return 1;
+    }
+    gateway.Route(*secure, true);
+    const int port = Bind(*secure, o, o.tlsPort);
+    if (port < 0) {
+      std::cerr << "vexo-gateway: cannot listen on " << o.bind << ":" << o.tlsPort << "\n";
+      return 1;
+    }
+    ports += "https=" + std::to_string(port) + "\n";
+  }
+  std::vector<std::thread> listeners;
+  for (httplib::Server* server : {plain.get(), secure.get()}) {
+    if (server != nullptr) listeners.emplace_back([server] { server->listen_after_bind(); });
+  }
+  if (!o.portsFile.empty()) {  // written whole, then renamed: a reader never sees half of it
+    const std::string partial = o.portsFile + ".part";
+    std::ofstream(partial) << ports;
+    std::rename(partial.c_str(), o.portsFile.c_str());
+  }
+  std::cout << "vexo-gateway: " << catalog.Count() << " files from " << o.dir << "; " << ports << std::flush;
+
+  if (o.lifetimeSeconds > 0) {
+    const timespec lifetime = {o.lifetimeSeconds, 0};
+    sigtimedwait(&stopSignals, nullptr, &lifetime);
+  } else {
+    int signalNumber = 0;
+    sigwait(&stopSignals, &signalNumber);
+  }
+  for (httplib::Server* server : {plain.get(), secure.get()}) {
+    if (server != nullptr) server->stop();
+  }
+  for (std::thread& t : listeners) t.join();
+  return 0;
+}

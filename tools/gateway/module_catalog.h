@@ -1,0 +1,61 @@
+// What the local gateway serves: the module files of one folder, each gzip-compressed, and the
+// version table built from them, with the fault switches that tests use.
+#pragma once
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+struct GatewayOptions {
+  std::string dir;                // folder of module files
+  std::string bind = "127.0.0.1";
+  int httpPort = -1;              // -1: no plain listener; 0: any free port
+  int tlsPort = -1;
+  std::string cert, key;          // PEM files of the TLS listener
+  std::string portsFile;          // receives "http=N" / "https=N" once the listeners are bound
+  std::string requestLog;         // one line per request (method, path, version, headers)
+  int lifetimeSeconds = 0;        // stop by itself after this long (0: until SIGTERM/SIGINT)
+  // Table contents.
+  std::map<std::string, std::string> versions, targets, descriptions;
+  bool reverse = false;           // list the files in reverse name order
+  int extraEntries = 0;           // listed (and served) files beyond the folder's
+  std::vector<std::string> badNames;  // listed names that try to leave the module directory
+  // Faults, by served name (the table "MirovanVer.tbl" included).
+  std::map<std::string, int> status;  // answer with this HTTP status
+  std::set<std::string> truncate;     // announce the whole length, send half, close
+  std::set<std::string> drop;         // close the connection without an answer
+  std::set<std::string> damage;       // gzip data whose check value is wrong
+  std::set<std::string> slow;         // body in 8 pieces with a pause between them
+  std::set<std::string> plain;        // the file as it is, not compressed
+  int slowMs = 100;
+};
+
+struct ServedFile {
+  std::string name;     // listed file name
+  std::string urlKey;   // "URL" value: path below the gateway base URL
+  std::string servedAs; // name under /plugin/file/
+  std::string raw;      // the module file's bytes
+  std::string gz;       // the same, gzip-compressed with GzipCompressFile
+};
+
+class ModuleCatalog {
+ public:
+  static constexpr const char* kTableName = "MirovanVer.tbl";
+
+  // Reads and compresses every regular file of options.dir; false with a message on failure.
+  bool Load(const GatewayOptions& options, std::string* error);
+  const ServedFile* Find(const std::string& servedAs) const;
+  const std::string& Table() const { return table_; }
+  size_t Count() const { return files_.size(); }
+
+ private:
+  bool AddFile(const std::string& name, const std::string& servedAs, const std::string& raw, std::string* error);
+  void BuildTable(const GatewayOptions& options);
+
+  std::vector<ServedFile> files_;
+  std::string table_;
+};
+
+// The gzip data with its CRC-32 trailer inverted: the header still says gzip, the check fails.
+std::string DamageGzip(const std::string& gz);
