@@ -20,20 +20,8 @@ const char DONE_UTF8[] = "\xEA\xB2\xB0\xEC\xA0\x9C\xEC\x99\x84\xEB\xA3\x8C";    
 const char GA_ANSI[] = "\xB0\xA1";                                                    // 가
 const char GA_UTF8[] = "\xEA\xB0\x80";                                                // 가
 
-class CommandObjectTest : public PluginTest {
+class CommandObjectTest : public PluginObjectTest {
  protected:
-  void SetUp() override {
-    PluginTest::SetUp();
-    instance = browser.NewInstance();
-    ASSERT_NE(nullptr, instance);
-    object = browser.ScriptableObject(instance);
-    ASSERT_NE(nullptr, object);
-  }
-  void TearDown() override {
-    if (object != nullptr) browser.funcs().releaseobject(object);
-    object = nullptr;
-    ExpectNothingLeft();
-  }
   // The result area, as the main payment module writes it through the store block. The object
   // comes from the plug-in library, whose type information this program does not share: no
   // dynamic type check on the cast.
@@ -44,9 +32,6 @@ class CommandObjectTest : public PluginTest {
   __attribute__((no_sanitize("vptr"))) static NPP NppOf(NPObject* o) { return static_cast<ScriptObjectBase*>(o)->npp; }
 
   bool HasMethod(const char* name) { return object->_class->hasMethod(object, browser.Id(name)); }
-
-  NPP instance = nullptr;
-  NPObject* object = nullptr;
 };
 
 TEST_F(CommandObjectTest, HasExactlyTheSixMethodsCaseSensitively) {

@@ -20,24 +20,13 @@ namespace fs = std::filesystem;
 const char UPDATE_FAILED_UTF8[] =
     "\xEA\xB2\xB0\xEC\xA0\x9C\xEB\xAA\xA8\xEB\x93\x88 UPDATE \xEC\x8B\xA4\xED\x8C\xA8";
 
-class DataCommandsTest : public PluginTest {
+class DataCommandsTest : public PluginObjectTest {
  protected:
-  void SetUp() override {
-    PluginTest::SetUp();
-    instance_ = browser.NewInstance();
-    ASSERT_NE(nullptr, instance_);
-    object_ = browser.ScriptableObject(instance_);
-    ASSERT_NE(nullptr, object_);
-  }
-  void TearDown() override {
-    if (object_ != nullptr) browser.funcs().releaseobject(object_);
-    ExpectNothingLeft();
-  }
 
   // The object behind the page's handle (this file is built without the sanitizer's dynamic type
   // check: the class comes from the plug-in library).
   ZAVavodur* Object() {
-    return static_cast<ZAVavodur*>(static_cast<ScriptObjectBase*>(object_));
+    return static_cast<ZAVavodur*>(static_cast<ScriptObjectBase*>(object));
   }
 
   PageValue Call(const char* method, const char* a = nullptr, const char* b = nullptr, const char* c = nullptr) {
@@ -45,7 +34,7 @@ class DataCommandsTest : public PluginTest {
     for (const char* arg : {a, b, c})
       if (arg != nullptr) args.push_back(Browser::StringArg(arg));
     PageValue result;
-    EXPECT_TRUE(browser.Invoke(object_, method, args, &result)) << method;
+    EXPECT_TRUE(browser.Invoke(object, method, args, &result)) << method;
     return result;
   }
 
@@ -63,9 +52,6 @@ class DataCommandsTest : public PluginTest {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   }
-
-  NPP instance_ = nullptr;
-  NPObject* object_ = nullptr;
 };
 
 TEST_F(DataCommandsTest, SetdataTrimsTrailingSpaceAndKeepsRepeatsInOrder) {

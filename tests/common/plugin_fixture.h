@@ -27,3 +27,23 @@ class PluginTest : public ::testing::Test {
 
   testbrowser::Browser browser;
 };
+
+// A test with one plug-in instance and its scriptable object, as a page that embeds the plug-in.
+class PluginObjectTest : public PluginTest {
+ protected:
+  void SetUp() override {
+    PluginTest::SetUp();
+    instance = browser.NewInstance();
+    ASSERT_NE(nullptr, instance);
+    object = browser.ScriptableObject(instance);
+    ASSERT_NE(nullptr, object);
+  }
+  void TearDown() override {
+    if (object != nullptr) browser.funcs().releaseobject(object);
+    object = nullptr;
+    ExpectNothingLeft();
+  }
+
+  NPP instance = nullptr;
+  NPObject* object = nullptr;
+};
