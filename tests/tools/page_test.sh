@@ -37,8 +37,16 @@ stop_gateway() {
 }
 trap stop_gateway EXIT
 
+port_in_use() { (exec 3<>/dev/tcp/127.0.0.1/18080) 2>/dev/null; }
+
 if [ -n "$gateway" ]; then
-  # Port 18080 may still be held for a moment by another test's gateway: retry for a while.
+  # Port 18080 may still be held for a moment by another test's gateway. The gateway's sockets
+  # allow a second listener on the same port, so wait until nothing listens there any more.
+  for _ in $(seq 100); do port_in_use || break; sleep 0.1; done
+  if port_in_use; then
+    echo "page_test: another program keeps listening on 127.0.0.1:18080" >&2
+    exit 1
+  fi
   for _ in $(seq 30); do
     rm -f "$work/gateway.ports"
     ASAN_OPTIONS=detect_leaks=0 "$gateway" --dir "$modules" --bind 127.0.0.1 --port 18080 --lifetime 900 \
