@@ -9,6 +9,8 @@ packages=(
   zlib1g-dev libcurl4-openssl-dev
   libcpp-httplib-dev libssl-dev openssl ca-certificates
   googletest
+  duktape-dev libx11-dev
+  libqt5webkit5 python3-pyqt5 python3-pyqt5.qtwebkit
   wine wine32:i386
   xvfb xauth
   locales

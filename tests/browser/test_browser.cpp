@@ -329,7 +329,7 @@ void Browser::Stop() {
 
 void Browser::ClosePage() {
   for (NPObject* object : {window_, document_}) {
-    if (object == nullptr) continue;
+    if (object == nullptr || object->_class != &BrowserCallbacks::hostClass) continue;
     auto* host = static_cast<HostObject*>(object);
     std::vector<NPObject*> held;
     for (auto& entry : host->properties) {
@@ -344,9 +344,23 @@ void Browser::ClosePage() {
   window_ = nullptr;
 }
 
+void Browser::UseWindowObject(NPObject* window) {
+  ClosePage();
+  window_ = BrowserCallbacks::RetainObject(window);
+}
+
 NPIdentifier Browser::Id(const char* name) const { return BrowserCallbacks::GetStringIdentifier(name); }
 
+bool Browser::IdentifierName(NPIdentifier id, std::string* text, int32_t* number) {
+  if (id == nullptr) return false;
+  const Identifier* identifier = AsIdentifier(id);
+  if (text != nullptr) *text = identifier->text;
+  if (number != nullptr) *number = identifier->number;
+  return identifier->isString;
+}
+
 void Browser::SetTitle(const std::string& title) {
+  if (document_ == nullptr) return;
   PageValue value;
   value.type = NPVariantType_String;
   value.text = title;

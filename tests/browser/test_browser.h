@@ -43,6 +43,10 @@ class Browser {
   // Drops the page: clears the window's and document's properties and releases the window and the
   // document. What the plug-in still holds afterwards shows in LiveObjects().
   void ClosePage();
+  // Gives the page a window object of the host's own (e.g. one backed by a script engine's global
+  // object) instead of the built-in one: the built-in window and document are dropped, and window
+  // is retained until the page closes. Call before the first instance.
+  void UseWindowObject(NPObject* window);
 
   NPError lastError() const { return lastError_; }
   PluginLibrary& library() { return library_; }
@@ -85,6 +89,8 @@ class Browser {
   size_t ReleasesOfDeadObjects() const { return deadReleases_; }
   const std::vector<std::string>& evaluated() const { return evaluated_; }
   NPIdentifier Id(const char* name) const;
+  // The text of a string identifier (true), or the number of an integer identifier (false).
+  static bool IdentifierName(NPIdentifier id, std::string* text, int32_t* number);
 
   // Failure injection.
   bool failWindowObject = false;  // getvalue(NPNVWindowNPObject) fails
