@@ -321,6 +321,14 @@ TEST_F(PaymentTest, AFolderThatCannotBeWrittenFailsTheRun) {
   EXPECT_EQ("P003", Call("MV_getdata", "res_cd"));
   EXPECT_EQ("old main module", ReadFile(Installed(kMain)));
   Requested();
+
+  Call("MV_init", product_.c_str());
+  fs::remove_all(ModuleDir() / "temp");  // the temp folder vanished after MV_init
+  SetPayment();
+  EXPECT_EQ("FAIL", Call("MV_start"));
+  EXPECT_EQ("P003", Call("MV_getdata", "res_cd")) << "a table download that stored nothing is a failure";
+  EXPECT_LE(Requested().size(), 1u) << "no module is fetched";
+  EXPECT_FALSE(fs::exists(ModuleDir() / "temp")) << "nothing creates it behind the page's back";
 }
 
 // --- Module start-up ---
