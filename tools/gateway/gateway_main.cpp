@@ -9,7 +9,9 @@
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <arpa/inet.h>
 #include <netinet/in.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <fstream>
@@ -309,7 +311,29 @@ class Gateway {
   std::vector<std::string> log_;
 };
 
+// True when something already accepts connections on addr:port.
+bool SomeoneListens(const std::string& addr, int port) {
+  const int sock = socket(AF_INET, SOCK_STREAM, 0);
+  if (sock < 0) return false;
+  sockaddr_in to = {};
+  to.sin_family = AF_INET;
+  to.sin_port = htons(static_cast<uint16_t>(port));
+  const bool listening = inet_pton(AF_INET, addr.c_str(), &to.sin_addr) == 1 &&
+                         connect(sock, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0;
+  close(sock);
+  return listening;
+}
+
 int Bind(httplib::Server& server, const GatewayOptions& o, int port) {
+  // The library binds with SO_REUSEPORT, which lets two gateways share a fixed port and split the
+  // requests between them: a port some other program listens on is refused instead. (SO_REUSEPORT
+  // itself stays: without it the connections another gateway left in TIME-WAIT block the port.)
+  server.set_socket_options([](socket_t sock) {
+    int yes = 1;
+    setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    setsockopt(sock, SOL_SOCKET, SO_REUSEPORT, &yes, sizeof yes);
+  });
+  if (port != 0 && SomeoneListens(o.bind, port)) return -1;
   if (port == 0) return server.bind_to_any_port(o.bind);
   return server.bind_to_port(o.bind, port) ? port : -1;
 }
