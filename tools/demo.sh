@@ -14,49 +14,24 @@ driver=$root/build/win32/tools/demo/payment-demo.exe
 plugin=$root/build/win32/shell/zoRozoridEverid.dll
 export WINEPREFIX=$root/build/win32/wineprefix
 product=VexoDemo
-gateway_pid=
 
 say() { printf '\n== %s\n' "$*"; }
 
 # --- Gateway set-up and tear-down (kept when the driver below is replaced) ---
+. "$root/tools/local_gateway.sh"
 
 start_gateway() {
-  rm -rf "$demo"
-  mkdir -p "$demo/modules"
-  cp build/win32/sample_modules/MVcontrol70.dll build/win32/sample_modules/MVmainUI70.dll "$demo/modules/"
-  local tries
-  for tries in $(seq 20); do
-    "$gateway_bin" --dir "$demo/modules" --bind 127.0.0.1 --port 18080 --lifetime 600 \
-      --request-log "$demo/requests.log" --ports-file "$demo/gateway.ports" >"$demo/gateway.out" 2>&1 &
-    gateway_pid=$!
-    for _ in $(seq 50); do
-      [ -f "$demo/gateway.ports" ] && break
-      kill -0 "$gateway_pid" 2>/dev/null || break
-      sleep 0.1
-    done
-    [ -f "$demo/gateway.ports" ] && break
-    wait "$gateway_pid" 2>/dev/null || true
-    gateway_pid=
-    echo "demo: port 18080 is busy; waiting ($tries)" >&2
-    sleep 1
-  done
-  if [ -z "$gateway_pid" ]; then
-    echo "demo: the local gateway did not start:" >&2
-    cat "$demo/gateway.out" >&2
-    return 1
-  fi
-  : > "$demo/requests.log"
-  echo "local gateway (pid $gateway_pid) on http://127.0.0.1:18080 serving $demo/modules:"
+  local_gateway_start "$gateway_bin" "$demo" build/win32/sample_modules/MVcontrol70.dll \
+    build/win32/sample_modules/MVmainUI70.dll || return 1
+  echo "local gateway (pid $LOCAL_GATEWAY_PID) on http://127.0.0.1:18080 serving $demo/modules:"
   sed 's/^/  /' "$demo/gateway.out"
 }
 
 stop_gateway() {
-  if [ -n "$gateway_pid" ] && kill -0 "$gateway_pid" 2>/dev/null; then
-    kill "$gateway_pid" 2>/dev/null || true
-    wait "$gateway_pid" 2>/dev/null || true
+  if [ -n "$LOCAL_GATEWAY_PID" ]; then
+    local_gateway_stop
     echo "local gateway stopped"
   fi
-  gateway_pid=
   # Wine's own processes of this prefix (wineserver, services) end with the demo too.
   wineserver -k >/dev/null 2>&1 || true
 }
