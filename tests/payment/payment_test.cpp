@@ -382,6 +382,7 @@ TEST_F(PaymentTest, ModuleStartFailures) {
 
 TEST_F(PaymentTest, ATableNameThatLeavesTheModuleDirectoryIsRefused) {
   const fs::path outside = ModuleDir().parent_path();
+  fs::remove(outside / "escape.dll");
   for (const char* name : {"../escape.dll", "..\\escape.dll", "sub/escape.dll", "C:escape.dll", ".."}) {
     ASSERT_TRUE(Configure(std::string("--bad-name\n") + name));
     EXPECT_EQ("FAIL", Pay(false)) << name;
