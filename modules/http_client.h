@@ -29,7 +29,8 @@ void HttpDropCachedUrl(const char* url);
 
 // Downloads the version table: drops the URL from the cache, then stores the body of url in path,
 // replacing an earlier file. 0 on success, otherwise the download service's non-zero code (natively
-// an HTTP status other than 200 or a libcurl code); a failed download leaves no file at path.
+// an HTTP status other than 200 or a libcurl code), or ERR_NO_FILE when the service reported success
+// but no file is there; a failed download leaves no file at path.
 int DownloadTableFile(const char* url, const char* path);
 
 // --- Parts shared by both platform variants ---

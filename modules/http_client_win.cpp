@@ -180,10 +180,14 @@ class StatusWatch : public IBindStatusCallback, public IHttpNegotiate {
 int DownloadTableFile(const char* url, const char* path) {
   if (url == nullptr || path == nullptr) return ERR_NO_FILE;
   HttpDropCachedUrl(url);
+  // An earlier table must not stand in for this one: URL Monikers can report success without
+  // having written the file (its folder is gone, for one), so the file must exist afterwards.
+  _unlink(path);
   StatusWatch watch;
   const HRESULT hr = URLDownloadToFileA(nullptr, url, path, 0, &watch);
   int result = static_cast<int>(hr);
   if (watch.status != 0 && watch.status != 200) result = watch.status;
+  if (result == STATUS_OK && _access(path, 0) != 0) result = ERR_NO_FILE;
   if (result != STATUS_OK) _unlink(path);  // no earlier table stays to be taken for this one
   return result;
 }

@@ -1,8 +1,13 @@
 #!/usr/bin/env bash
-# ctest fixture of the HTTP client tests: starts the local gateways on loopback, with a test CA that
-# the machine trusts for the run only, and stops them again.
+# ctest fixture of the HTTP client and payment tests: starts the local gateways on loopback, with a
+# test CA that the machine trusts for the run only, and stops them again.
 #   gateway_fixture.sh start WORKDIR GATEWAY_BINARY
+#   gateway_fixture.sh start-payment WORKDIR GATEWAY_BINARY MODULE_FOLDER
 #   gateway_fixture.sh stop  WORKDIR
+# "start-payment" runs one gateway with the test control switched on, on the fixed ports the
+# plug-in's gateway URLs name (HTTP 18080, HTTPS 18443 as "localhost"), serving a copy of
+# MODULE_FOLDER's payment modules; it can present the self-signed and the wrongly named certificate
+# on demand.
 # State lives in WORKDIR/gateway: certificates, the module folder, the request log, pid files and
 # gateway.env (the ports the tests read). The CA goes to /usr/local/share/ca-certificates (Debian's
 # store, which libcurl and Wine's crypt32 both read) under a name unique to WORKDIR, and is removed
@@ -84,9 +89,9 @@ start_gateway() {
 
 port_of() { sed -n "s/^$2=//p" "$state/$1.ports"; }
 
-case $cmd in
-start)
-  gateway=${3:?gateway binary}
+# Fresh state, certificates and the trusted test CA.
+prepare() {
+  gateway=${1:?gateway binary}
   if [ ! -x "$gateway" ]; then
     echo "gateway_fixture: $gateway is missing; build the native preset first" >&2
     exit 1
@@ -97,6 +102,27 @@ start)
   make_certificates || { echo "gateway_fixture: openssl failed" >&2; exit 1; }
   cp "$state/tls/ca.crt" "$ca_file" && update-ca-certificates >/dev/null 2>&1 || {
     echo "gateway_fixture: cannot trust the test CA (run as root)" >&2; exit 1; }
+}
+
+case $cmd in
+start-payment)
+  prepare "${3:-}"
+  mkdir -p "$state/modules"
+  cp "${4:?module folder}"/MVcontrol70.dll "$4"/MVmainUI70.dll "$state/modules/" || exit 1
+  tls=$state/tls
+  # The fixed ports may be held for a moment by another run of these tests: wait for them.
+  for _ in $(seq 30); do
+    start_gateway payment --port 18080 --tls-port 18443 --control \
+      --cert "$tls/localhost.crt" --key "$tls/localhost.key" \
+      --identity "selfsigned=$tls/selfsigned.crt:$tls/selfsigned.key" \
+      --identity "wrongname=$tls/wrongname.crt:$tls/wrongname.key" && break
+    sleep 1
+  done
+  [ -f "$state/payment.ports" ] || { echo "gateway_fixture: ports 18080/18443 stay busy" >&2; cat "$state/payment.log" >&2; stop_gateways; exit 1; }
+  cat "$state/payment.ports"
+  ;;
+start)
+  prepare "${3:-}"
   make_modules
   tls=$state/tls
   start_gateway main --port 0 --tls-port 0 --cert "$tls/localhost.crt" --key "$tls/localhost.key" \

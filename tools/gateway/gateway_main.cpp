@@ -1,21 +1,26 @@
 // vexo-gateway: a local stand-in for the payment gateway. Serves the module files of a folder
 // gzip-compressed under /plugin/file/, and the version table /plugin/file/MirovanVer.tbl built from
 // them, over HTTP and/or HTTPS on loopback, with fault switches for tests. Runs until SIGTERM or
-// SIGINT (or --lifetime seconds).
+// SIGINT (or --lifetime seconds). With --control, tests change the switches while it runs.
 #include <dirent.h>
 #include <httplib.h>
+#include <openssl/pem.h>
 #include <openssl/ssl.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <arpa/inet.h>
 #include <netinet/in.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <fstream>
 #include <iostream>
 #include <memory>
 #include <mutex>
+#include <sstream>
 #include <thread>
+#include <vector>
 
 #include "tools/gateway/module_catalog.h"
 
@@ -28,6 +33,11 @@ const char kUsage[] =
     "          [--extra-entries N] [--bad-name NAME]\n"
     "  faults: [--status NAME=CODE] [--truncate NAME] [--drop NAME] [--damage NAME]\n"
     "          [--slow NAME] [--slow-ms MS] [--plain NAME]\n"
+    "  tls:    [--identity NAME=CERT:KEY]... [--use-identity NAME]\n"
+    "  test control on the plain listener: [--control]\n"
+    "    POST /control/configure  body: table, fault and --use-identity options, one word per line;\n"
+    "                             replaces the earlier ones, rereads the folder, clears the log\n"
+    "    GET  /control/log        the requests served since the last look, one line each\n"
     "  Port 0 takes any free port; the ports file then tells which (lines http=N, https=N).\n";
 
 bool SplitPair(const std::string& text, std::string* key, std::string* value) {
@@ -41,8 +51,8 @@ bool SplitPair(const std::string& text, std::string* key, std::string* value) {
 bool ParseOptions(int argc, char** argv, GatewayOptions* o) {
   for (int i = 1; i < argc; ++i) {
     const std::string flag = argv[i];
-    if (flag == "--reverse") {
-      o->reverse = true;
+    if (flag == "--reverse" || flag == "--control") {
+      (flag == "--reverse" ? o->reverse : o->control) = true;
       continue;
     }
     if (i + 1 >= argc) return false;
@@ -65,6 +75,8 @@ bool ParseOptions(int argc, char** argv, GatewayOptions* o) {
     else if (flag == "--slow") o->slow.insert(arg);
     else if (flag == "--slow-ms") o->slowMs = std::stoi(arg);
     else if (flag == "--plain") o->plain.insert(arg);
+    else if (flag == "--use-identity") o->useIdentity = arg;
+    else if (SplitPair(arg, &key, &value) && flag == "--identity") o->identities[key] = value;
     else if (SplitPair(arg, &key, &value) && flag == "--version") o->versions[key] = value;
     else if (SplitPair(arg, &key, &value) && flag == "--target") o->targets[key] = value;
     else if (SplitPair(arg, &key, &value) && flag == "--description") o->descriptions[key] = value;
@@ -72,62 +84,173 @@ bool ParseOptions(int argc, char** argv, GatewayOptions* o) {
     else return false;
   }
   const bool tlsComplete = o->tlsPort < 0 || (!o->cert.empty() && !o->key.empty());
-  return !o->dir.empty() && (o->httpPort >= 0 || o->tlsPort >= 0) && tlsComplete;
+  const bool identityKnown = o->useIdentity.empty() || o->identities.count(o->useIdentity) != 0;
+  return !o->dir.empty() && (o->httpPort >= 0 || o->tlsPort >= 0) && tlsComplete && identityKnown;
+}
+
+// The switches and the catalog built with them; replaced whole by a control request.
+struct Served {
+  GatewayOptions options;
+  ModuleCatalog catalog;
+};
+
+// Certificate and key of one named identity, loaded once.
+struct Identity {
+  X509* cert = nullptr;
+  EVP_PKEY* key = nullptr;
+};
+
+bool LoadIdentity(const std::string& files, Identity* identity) {
+  const size_t colon = files.find(':');
+  if (colon == std::string::npos) return false;
+  FILE* cert = fopen(files.substr(0, colon).c_str(), "r");
+  FILE* key = fopen(files.substr(colon + 1).c_str(), "r");
+  if (cert != nullptr) identity->cert = PEM_read_X509(cert, nullptr, nullptr, nullptr);
+  if (key != nullptr) identity->key = PEM_read_PrivateKey(key, nullptr, nullptr, nullptr);
+  if (cert != nullptr) fclose(cert);
+  if (key != nullptr) fclose(key);
+  return identity->cert != nullptr && identity->key != nullptr;
 }
 
 class Gateway {
  public:
-  Gateway(const GatewayOptions& options, const ModuleCatalog& catalog) : o_(options), catalog_(catalog) {}
+  Gateway(const GatewayOptions& startup, std::shared_ptr<const Served> served)
+      : startup_(startup), served_(std::move(served)) {}
+
+  bool LoadIdentities(std::string* error) {
+    for (const auto& named : startup_.identities) {
+      if (!LoadIdentity(named.second, &identities_[named.first])) {
+        *error = "cannot load the identity " + named.first + " from " + named.second;
+        return false;
+      }
+    }
+    return true;
+  }
+
+  // Presents the identity the current switches name, chosen anew at each handshake.
+  void ChooseIdentityPerHandshake(SSL_CTX* context) {
+    SSL_CTX_set_cert_cb(context, [](SSL* ssl, void* self) {
+      const std::string name = static_cast<Gateway*>(self)->Current()->options.useIdentity;
+      const auto& identities = static_cast<Gateway*>(self)->identities_;
+      const auto it = identities.find(name);
+      if (it == identities.end()) return 1;  // the listener's own certificate
+      return SSL_use_certificate(ssl, it->second.cert) == 1 && SSL_use_PrivateKey(ssl, it->second.key) == 1 ? 1 : 0;
+    }, this);
+  }
 
   void Route(httplib::Server& server, bool tls) {
     server.set_keep_alive_timeout(1);  // a stop waits for idle connections no longer than this
     server.Get("/plugin/file/(.+)", [this, tls](const httplib::Request& req, httplib::Response& res) {
-      Serve(req, res, tls);
+      Serve(*Current(), req, res, tls);
     });
+    if (startup_.control && !tls) {
+      server.Post("/control/configure", [this](const httplib::Request& req, httplib::Response& res) {
+        std::string error;
+        if (!Configure(req.body, &error)) {
+          res.status = 400;
+          res.set_content(error + "\n", "text/plain");
+          return;
+        }
+        res.set_content("ok " + std::to_string(Current()->catalog.Count()) + " files\n", "text/plain");
+      });
+      server.Get("/control/log", [this](const httplib::Request&, httplib::Response& res) {
+        std::lock_guard<std::mutex> lock(logMutex_);
+        std::string text;
+        for (const std::string& line : log_) text += line + "\n";
+        log_.clear();
+        res.set_content(text, "text/plain");
+      });
+    }
     server.set_error_handler([this, tls](const httplib::Request& req, httplib::Response& res) {
       if (res.status == 404 && req.path.rfind("/plugin/file/", 0) != 0) Log(req, tls, "not served");
     });
   }
 
  private:
-  void Serve(const httplib::Request& req, httplib::Response& res, bool tls) {
+  std::shared_ptr<const Served> Current() {
+    std::lock_guard<std::mutex> lock(stateMutex_);
+    return served_;
+  }
+
+  // The startup options with the table, fault and identity switches of the body (one word per
+  // line), the folder read anew; the request log starts empty.
+  bool Configure(const std::string& body, std::string* error) {
+    std::vector<std::string> words = {"vexo-gateway"};
+    std::istringstream lines(body);
+    for (std::string line; std::getline(lines, line);) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      if (!line.empty()) words.push_back(line);
+    }
+    std::vector<char*> argv;
+    for (std::string& w : words) argv.push_back(&w[0]);
+    auto next = std::make_shared<Served>();
+    GatewayOptions& o = next->options;
+    o.dir = startup_.dir;
+    o.httpPort = startup_.httpPort;
+    o.identities = startup_.identities;
+    bool parsed = false;
+    try {
+      parsed = ParseOptions(static_cast<int>(argv.size()), argv.data(), &o);
+    } catch (const std::exception&) {
+    }
+    if (!parsed || o.dir != startup_.dir) {
+      *error = "bad options";
+      return false;
+    }
+    // Listener settings stay those of the start.
+    o.bind = startup_.bind;
+    o.httpPort = startup_.httpPort;
+    o.tlsPort = startup_.tlsPort;
+    o.requestLog = startup_.requestLog;
+    o.control = startup_.control;
+    if (!next->catalog.Load(o, error)) return false;
+    std::lock_guard<std::mutex> stateLock(stateMutex_);
+    std::lock_guard<std::mutex> logLock(logMutex_);
+    served_ = next;
+    log_.clear();
+    return true;
+  }
+
+  void Serve(const Served& served, const httplib::Request& req, httplib::Response& res, bool tls) {
+    const GatewayOptions& o = served.options;
+    const ModuleCatalog& catalog = served.catalog;
     const std::string name = req.matches[1];
-    const auto status = o_.status.find(name);
-    if (status != o_.status.end()) {
+    const auto status = o.status.find(name);
+    if (status != o.status.end()) {
       Log(req, tls, "status " + std::to_string(status->second));
       res.status = status->second;
       res.set_content("fault injected by the local gateway\n", "text/plain");
       return;
     }
-    if (o_.drop.count(name) != 0) {
+    if (o.drop.count(name) != 0) {
       Log(req, tls, "connection dropped");
       DropConnection(req);
       return;
     }
     auto body = std::make_shared<std::string>();
     if (name == ModuleCatalog::kTableName) {
-      *body = catalog_.Table();
-    } else if (const ServedFile* file = catalog_.Find(name)) {
-      *body = o_.plain.count(name) != 0 ? file->raw : file->gz;
+      *body = catalog.Table();
+    } else if (const ServedFile* file = catalog.Find(name)) {
+      *body = o.plain.count(name) != 0 ? file->raw : file->gz;
     } else {
       Log(req, tls, "404 unknown file");
       res.status = 404;
       res.set_content("no such file\n", "text/plain");
       return;
     }
-    if (o_.damage.count(name) != 0) *body = DamageGzip(*body);
+    if (o.damage.count(name) != 0) *body = DamageGzip(*body);
     const char* type = "application/octet-stream";
-    if (o_.truncate.count(name) != 0) {
+    if (o.truncate.count(name) != 0) {
       Log(req, tls, "200 truncated body");
       const size_t sent = body->size() - std::max<size_t>(1, body->size() / 2);
       res.set_content_provider(body->size(), type, [body, sent](size_t offset, size_t, httplib::DataSink& sink) {
         if (offset == 0 && sent > 0) sink.write(body->data(), sent);
         return false;  // closes the connection short of the announced length
       });
-    } else if (o_.slow.count(name) != 0) {
+    } else if (o.slow.count(name) != 0) {
       Log(req, tls, "200 slow body");
       const size_t piece = body->size() / 8 + 1;
-      const int pause = o_.slowMs;
+      const int pause = o.slowMs;
       res.set_content_provider(body->size(), type, [body, piece, pause](size_t offset, size_t length, httplib::DataSink& sink) {
         if (offset > 0) std::this_thread::sleep_for(std::chrono::milliseconds(pause));
         sink.write(body->data() + offset, std::min(piece, length));
@@ -173,18 +296,44 @@ class Gateway {
     }
     std::lock_guard<std::mutex> lock(logMutex_);
     std::cout << line << std::endl;
-    if (!o_.requestLog.empty()) {
-      std::ofstream log(o_.requestLog, std::ios::app);
+    if (startup_.control) log_.push_back(line);
+    if (!startup_.requestLog.empty()) {
+      std::ofstream log(startup_.requestLog, std::ios::app);
       log << line << "\n";
     }
   }
 
-  const GatewayOptions& o_;
-  const ModuleCatalog& catalog_;
+  const GatewayOptions& startup_;
+  std::map<std::string, Identity> identities_;  // never changed after the start
+  std::mutex stateMutex_;
+  std::shared_ptr<const Served> served_;
   std::mutex logMutex_;
+  std::vector<std::string> log_;
 };
 
+// True when something already accepts connections on addr:port.
+bool SomeoneListens(const std::string& addr, int port) {
+  const int sock = socket(AF_INET, SOCK_STREAM, 0);
+  if (sock < 0) return false;
+  sockaddr_in to = {};
+  to.sin_family = AF_INET;
+  to.sin_port = htons(static_cast<uint16_t>(port));
+  const bool listening = inet_pton(AF_INET, addr.c_str(), &to.sin_addr) == 1 &&
+                         connect(sock, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0;
+  close(sock);
+  return listening;
+}
+
 int Bind(httplib::Server& server, const GatewayOptions& o, int port) {
+  // The library binds with SO_REUSEPORT, which lets two gateways share a fixed port and split the
+  // requests between them: a port some other program listens on is refused instead. (SO_REUSEPORT
+  // itself stays: without it the connections another gateway left in TIME-WAIT block the port.)
+  server.set_socket_options([](socket_t sock) {
+    int yes = 1;
+    setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    setsockopt(sock, SOL_SOCKET, SO_REUSEPORT, &yes, sizeof yes);
+  });
+  if (port != 0 && SomeoneListens(o.bind, port)) return -1;
   if (port == 0) return server.bind_to_any_port(o.bind);
   return server.bind_to_port(o.bind, port) ? port : -1;
 }
@@ -202,12 +351,14 @@ int main(int argc, char** argv) {
     std::cerr << kUsage;
     return 2;
   }
-  ModuleCatalog catalog;
+  auto served = std::make_shared<Served>();
+  served->options = o;
   std::string error;
-  if (!catalog.Load(o, &error)) {
+  if (!served->catalog.Load(o, &error)) {
     std::cerr << "vexo-gateway: " << error << "\n";
     return 1;
   }
+  const ModuleCatalog& catalog = served->catalog;
 
   // Signals are taken by sigwait below; threads started from here on inherit the mask.
   sigset_t stopSignals;
@@ -217,7 +368,11 @@ int main(int argc, char** argv) {
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
   signal(SIGPIPE, SIG_IGN);  // writes to a dropped connection fail instead
 
-  Gateway gateway(o, catalog);
+  Gateway gateway(o, served);
+  if (!gateway.LoadIdentities(&error)) {
+    std::cerr << "vexo-gateway: " << error << "\n";
+    return 1;
+  }
   std::unique_ptr<httplib::Server> plain, secure;
   std::string ports;
   if (o.httpPort >= 0) {
@@ -236,6 +391,7 @@ int main(int argc, char** argv) {
       std::cerr << "vexo-gateway: cannot use the certificate " << o.cert << " with the key " << o.key << "\n";
       return 1;
     }
+    gateway.ChooseIdentityPerHandshake(static_cast<httplib::SSLServer&>(*secure).ssl_context());
     gateway.Route(*secure, true);
     const int port = Bind(*secure, o, o.tlsPort);
     if (port < 0) {

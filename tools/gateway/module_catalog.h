@@ -29,6 +29,13 @@ struct GatewayOptions {
   std::set<std::string> slow;         // body in 8 pieces with a pause between them
   std::set<std::string> plain;        // the file as it is, not compressed
   int slowMs = 100;
+  // Test control (--control): POST /control/configure replaces the table and fault switches and
+  // rereads the folder; GET /control/log answers the requests logged since. Plain listener only.
+  bool control = false;
+  // Further certificates of the TLS listener by name (--identity NAME=CERT:KEY); --use-identity
+  // NAME presents one of them instead of --cert/--key from the next handshake on.
+  std::map<std::string, std::string> identities;
+  std::string useIdentity;
 };
 
 struct ServedFile {

@@ -4,6 +4,7 @@
 
 namespace {
 int g_attachCount = 0;  // starts at 0 on every load
+const ModuleLoadTrace g_trace("VEXO_TRACE_CONTROL_LOADS", "VEXO_TRACE_CONTROL_UNLOADS");
 }
 
 MODULE_EXPORT int MODULE_CALL MVcontrol_Attach() { return ++g_attachCount; }

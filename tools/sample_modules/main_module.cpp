@@ -14,6 +14,7 @@ const char kMsgNoPaymentData[] = "\xb0\xe1\xc1\xa6\x20\xc1\xa4\xba\xb8\x20\xbe\x
 const char kMsgNoControl[] = "\xc1\xa6\xbe\xee\x20\xb8\xf0\xb5\xe2\x20\xbe\xf8\xc0\xbd";      // 제어 모듈 없음
 
 int g_callCount = 0;  // starts at 0 on every load
+const ModuleLoadTrace g_trace("VEXO_TRACE_MAIN_LOADS", "VEXO_TRACE_MAIN_UNLOADS");
 
 bool SameNameNoCase(const char* a, const char* b) {
   for (;; ++a, ++b) {

@@ -55,3 +55,17 @@ constexpr char CONTROL_ATTACH_EXPORT[] = "MVcontrol_Attach";
 
 // Calls the control module's attach export when that module is loaded in the process; -1 when not.
 int ControlModule_Attach();
+
+// Counts one event in the process environment variable (a decimal number, absent reads as 0), so a
+// test host can tell how often the plug-in loaded and unloaded a sample module.
+void ModuleTrace_Add(const char* variable);
+
+// Counts the loads and unloads of the module that holds it (one static object per module).
+struct ModuleLoadTrace {
+  const char* loads;
+  const char* unloads;
+  ModuleLoadTrace(const char* loadVariable, const char* unloadVariable) : loads(loadVariable), unloads(unloadVariable) {
+    ModuleTrace_Add(loads);
+  }
+  ~ModuleLoadTrace() { ModuleTrace_Add(unloads); }
+};

@@ -1,0 +1,40 @@
+#include <windows.h>
+#include <wininet.h>
+
+#include <stdlib.h>
+
+#include "payment/gateway_control.h"
+
+int GatewayControl_Request(const char* method, const char* path, const std::string& body, std::string* answer) {
+  answer->clear();
+  int status = -1;
+  HINTERNET internet = InternetOpenA("vexo-payment-tests", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+  HINTERNET connection = internet != nullptr ? InternetConnectA(internet, "127.0.0.1", 18080, nullptr, nullptr,
+                                                                INTERNET_SERVICE_HTTP, 0, 0)
+                                             : nullptr;
+  const DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE;
+  HINTERNET request = connection != nullptr
+                          ? HttpOpenRequestA(connection, method, path, "HTTP/1.1", nullptr, nullptr, flags, 0)
+                          : nullptr;
+  if (request != nullptr &&
+      HttpSendRequestA(request, nullptr, 0, const_cast<char*>(body.data()), static_cast<DWORD>(body.size()))) {
+    DWORD code = 0;
+    DWORD length = sizeof code;
+    if (HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &code, &length, nullptr)) {
+      status = static_cast<int>(code);
+    }
+    char chunk[4096];
+    DWORD got = 0;
+    while (InternetReadFile(request, chunk, sizeof chunk, &got) && got > 0) answer->append(chunk, got);
+  }
+  if (request != nullptr) InternetCloseHandle(request);
+  if (connection != nullptr) InternetCloseHandle(connection);
+  if (internet != nullptr) InternetCloseHandle(internet);
+  return status;
+}
+
+int ModuleTrace_Read(const char* variable) {
+  char text[16] = {0};
+  const DWORD n = GetEnvironmentVariableA(variable, text, sizeof text);
+  return n > 0 && n < sizeof text ? atoi(text) : 0;
+}

@@ -1,0 +1,418 @@
+// Whole payments as a checkout page makes them: MV_init, MV_setdata, MV_start, MV_getdata and
+// MV_clean through the real plug-in, against the local gateway on loopback serving the sample payment
+// modules. What is checked is what the page and the machine see: "SUCC"/"FAIL", the result records,
+// the files in the module directory, the requests the gateway served and how often the payment
+// modules were loaded.
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "command/zavavodur.h"
+#include "common/plugin_fixture.h"
+#include "payment/gateway_control.h"
+
+namespace {
+
+using testbrowser::Browser;
+namespace fs = std::filesystem;
+
+const char kTestGatewayAddr[] = "http://127.0.0.1:18080/plugin/file";
+const char kProductionAddr[] = "https://localhost:18443/plugin/file";
+const char kControl[] = "MVcontrol70.dll";
+const char kMain[] = "MVmainUI70.dll";
+// The folder the fixture's gateway serves, below the program's working folder (MV_init changes the
+// current directory, so the path is made absolute before any test runs).
+const fs::path kGatewayFolder = fs::absolute("gateway/modules");
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteFile(const fs::path& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+// Loads and unloads of both sample modules so far in this process.
+struct LoadCounts {
+  int controlLoads, controlUnloads, mainLoads, mainUnloads;
+  static LoadCounts Now() {
+    return {ModuleTrace_Read("VEXO_TRACE_CONTROL_LOADS"), ModuleTrace_Read("VEXO_TRACE_CONTROL_UNLOADS"),
+            ModuleTrace_Read("VEXO_TRACE_MAIN_LOADS"), ModuleTrace_Read("VEXO_TRACE_MAIN_UNLOADS")};
+  }
+  LoadCounts Since(const LoadCounts& before) const {
+    return {controlLoads - before.controlLoads, controlUnloads - before.controlUnloads, mainLoads - before.mainLoads,
+            mainUnloads - before.mainUnloads};
+  }
+  std::string Text() const {
+    std::ostringstream s;
+    s << "control " << controlLoads << "/" << controlUnloads << " main " << mainLoads << "/" << mainUnloads;
+    return s.str();
+  }
+};
+
+class PaymentTest : public PluginTest {
+ protected:
+  void SetUp() override {
+    PluginTest::SetUp();
+    instance_ = browser.NewInstance();
+    ASSERT_NE(nullptr, instance_);
+    object_ = browser.ScriptableObject(instance_);
+    ASSERT_NE(nullptr, object_);
+    // The gateway serves the two sample modules, with no switch set.
+    std::error_code ignored;
+    for (const fs::directory_entry& e : fs::directory_iterator(kGatewayFolder)) fs::remove_all(e.path(), ignored);
+    for (const char* name : {kControl, kMain}) {
+      fs::copy_file(fs::path(VEXO_SAMPLE_MODULE_DIR) / name, kGatewayFolder / name);
+    }
+    ASSERT_TRUE(Configure(""));
+    // A product directory of this test's own, empty.
+    product_ = std::string("Pay_") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    Call("MV_init", product_.c_str());
+    ASSERT_FALSE(ModuleDir().empty());
+    // The directory itself stays: it is the process's current directory.
+    for (const fs::path& dir : {ModuleDir(), ModuleDir() / "temp"}) {
+      for (const fs::directory_entry& e : fs::directory_iterator(dir))
+        if (e.path().filename() != "temp") fs::remove_all(e.path());
+    }
+  }
+  void TearDown() override {
+    if (object_ != nullptr) browser.funcs().releaseobject(object_);
+    ExpectNothingLeft();
+  }
+
+  // Replaces the gateway's table and fault switches (one option word per line) and clears its log.
+  bool Configure(const std::string& options) {
+    std::string answer;
+    const int status = GatewayControl_Request("POST", "/control/configure", options, &answer);
+    EXPECT_EQ(200, status) << answer;
+    return status == 200;
+  }
+  // The files the gateway was asked for since the last look (or Configure), in order.
+  std::vector<std::string> Requested() {
+    std::string log;
+    EXPECT_EQ(200, GatewayControl_Request("GET", "/control/log", "", &log));
+    std::vector<std::string> names;
+    std::istringstream lines(log);
+    for (std::string line; std::getline(lines, line);) {
+      const size_t at = line.find("/plugin/file/");
+      if (at == std::string::npos) continue;
+      names.push_back(line.substr(at + 13, line.find(' ', at) - at - 13));
+    }
+    return names;
+  }
+
+  std::string Call(const char* method, const char* a = nullptr, const char* b = nullptr, const char* c = nullptr) {
+    std::vector<NPVariant> args;
+    for (const char* arg : {a, b, c})
+      if (arg != nullptr) args.push_back(Browser::StringArg(arg));
+    testbrowser::PageValue result;
+    EXPECT_TRUE(browser.Invoke(object_, method, args, &result)) << method;
+    return result.text;
+  }
+
+  // One payment's fields as the checkout page sets them.
+  void SetPayment(const char* gwUrl = "test", const char* updateAddr = kTestGatewayAddr, bool withAmount = true) {
+    Call("MV_setdata", "Config", "gw_url", gwUrl);
+    Call("MV_setdata", "Config", "update_addr", updateAddr);
+    if (withAmount) Call("MV_setdata", "Order", "amount", "15000");
+    Call("MV_setdata", "Order", "order_id", "ORD-77");
+  }
+  // A whole payment on a fresh MV_init: the page's MV_start answer; MV_clean follows when asked.
+  std::string Pay(bool clean = true) {
+    Call("MV_init", product_.c_str());
+    SetPayment();
+    const std::string answer = Call("MV_start");
+    if (clean) Call("MV_clean");
+    return answer;
+  }
+
+  fs::path ModuleDir() { return static_cast<ZAVavodur*>(static_cast<ScriptObjectBase*>(object_))->m_moduleDir; }
+  fs::path Installed(const char* name) { return ModuleDir() / name; }
+  static std::string Sample(const char* name) { return ReadFile(fs::path(VEXO_SAMPLE_MODULE_DIR) / name); }
+  // The names in the module directory (the temp folder aside).
+  std::vector<std::string> DirNames() {
+    std::vector<std::string> names;
+    for (const fs::directory_entry& e : fs::directory_iterator(ModuleDir()))
+      if (e.path().filename() != "temp") names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  using Names = std::vector<std::string>;
+  const Names kTableOnly = {"MirovanVer.tbl"};
+  const Names kAll = {"MirovanVer.tbl", kControl, kMain};
+
+  NPP instance_ = nullptr;
+  NPObject* object_ = nullptr;
+  std::string product_;
+};
+
+// --- The update address and the gateway setting ---
+
+TEST_F(PaymentTest, UpdateAddressMustNameTheChosenGatewayExactly) {
+  struct Case {
+    const char* gwUrl;
+    const char* updateAddr;
+  };
+  const Case refused[] = {
+      {"test", "http://127.0.0.1:18080/plugin/file/"},    // trailing slash
+      {"test", "http://127.0.0.1:18080/Plugin/File"},     // letter case of the path
+      {"localhost", "https://LOCALHOST:18443/plugin/file"},  // letter case of the host
+      {"test", kProductionAddr},                            // the other gateway
+      {"localhost", kTestGatewayAddr},
+  };
+  for (const Case& c : refused) {
+    const LoadCounts before = LoadCounts::Now();
+    Call("MV_init", product_.c_str());
+    SetPayment(c.gwUrl, c.updateAddr);
+    EXPECT_EQ("FAIL", Call("MV_start")) << c.updateAddr;
+    EXPECT_EQ("P003", Call("MV_getdata", "res_cd")) << c.updateAddr;
+    EXPECT_EQ(Names{}, Requested()) << c.updateAddr;
+    EXPECT_EQ(Names{}, DirNames()) << c.updateAddr;
+    EXPECT_EQ("control 0/0 main 0/0", LoadCounts::Now().Since(before).Text()) << c.updateAddr;
+    Call("MV_clean");
+  }
+  // A gw_url that differs from the production host only in letter case selects the test gateway.
+  Call("MV_init", product_.c_str());
+  SetPayment("LocalHost", kTestGatewayAddr);
+  EXPECT_EQ("SUCC", Call("MV_start"));
+  EXPECT_EQ(kAll, Requested());
+}
+
+TEST_F(PaymentTest, MissingConfigurationFailsBeforeAnyRequest) {
+  const LoadCounts before = LoadCounts::Now();
+  Call("MV_setdata", "Order", "amount", "15000");
+  EXPECT_EQ("FAIL", Call("MV_start")) << "no section Config";
+  EXPECT_EQ("P003", Call("MV_getdata", "res_cd"));
+  Call("MV_setdata", "Config", "gw_url", "test");
+  EXPECT_EQ("FAIL", Call("MV_start")) << "no update_addr";
+  EXPECT_EQ("P003", Call("MV_getdata", "res_cd"));
+  EXPECT_EQ(Names{}, Requested());
+  EXPECT_EQ("control 0/0 main 0/0", LoadCounts::Now().Since(before).Text());
+  Call("MV_clean");
+  EXPECT_FALSE(fs::exists(Installed("MirovanVer.tbl")));
+}
+
+// --- Deciding what to fetch ---
+
+TEST_F(PaymentTest, FirstPaymentFetchesEverythingAndTheNextNothing) {
+  Call("MV_init", product_.c_str());
+  SetPayment();
+  EXPECT_EQ("SUCC", Call("MV_start"));
+  EXPECT_EQ(kAll, Requested()) << "no local table: every listed file";
+  EXPECT_EQ("0000", Call("MV_getdata", "res_cd"));
+  EXPECT_EQ("15000", Call("MV_getdata", "amount")) << "the main module read the Order fields";
+  EXPECT_EQ("ORD-77", Call("MV_getdata", "order_id"));
+  EXPECT_EQ("2", Call("MV_getdata", "file_count")) << "and the file table";
+  EXPECT_EQ(ModuleDir().string(), Call("MV_getdata", "module_dir"));
+  EXPECT_EQ(Sample(kControl), ReadFile(Installed(kControl))) << "unpacked from gzip";
+  EXPECT_EQ(Sample(kMain), ReadFile(Installed(kMain)));
+  EXPECT_EQ((Names{kControl, kMain}), DirNames()) << "no compressed download left";
+  Call("MV_clean");
+  EXPECT_NE(std::string::npos, ReadFile(Installed("MirovanVer.tbl")).find("Description=installed successfully"));
+
+  EXPECT_EQ("SUCC", Pay());
+  EXPECT_EQ(kTableOnly, Requested()) << "identical tables, files present";
+  EXPECT_EQ("SUCC", Pay());
+  EXPECT_EQ(kTableOnly, Requested());
+}
+
+TEST_F(PaymentTest, OnlyMissingOrChangedFilesAreFetched) {
+  ASSERT_TRUE(Configure("--version\nMVcontrol70.dll=1.0.a\n--version\nMVmainUI70.dll=2.0.0"));
+  ASSERT_EQ("SUCC", Pay());
+  ASSERT_EQ(kAll, Requested());
+
+  fs::remove(Installed(kMain));
+  EXPECT_EQ("SUCC", Pay());
+  EXPECT_EQ((Names{"MirovanVer.tbl", kMain}), Requested()) << "only the deleted file";
+
+  ASSERT_TRUE(Configure("--version\nMVcontrol70.dll=1.0.A\n--version\nMVmainUI70.dll=2.0.0"));
+  EXPECT_EQ("SUCC", Pay());
+  EXPECT_EQ(kTableOnly, Requested()) << "versions are compared without letter case";
+
+  ASSERT_TRUE(Configure("--version\nMVcontrol70.dll=1.0.b\n--version\nMVmainUI70.dll=2.0.0"));
+  EXPECT_EQ("SUCC", Pay());
+  EXPECT_EQ((Names{"MirovanVer.tbl", kControl}), Requested()) << "only the changed version";
+
+  ASSERT_TRUE(Configure("--version\nMVcontrol70.dll=1.0.b\n--version\nMVmainUI70.dll=2.0.0\n--reverse"));
+  EXPECT_EQ("SUCC", Pay());
+  EXPECT_EQ((Names{"MirovanVer.tbl", kMain, kControl}), Requested()) << "entries are paired by position";
+}
+
+TEST_F(PaymentTest, EntriesWithADescriptionNumberAreNeverFetched) {
+  ASSERT_TRUE(Configure("--description\nMVmainUI70.dll=2 (shipped apart)"));
+  EXPECT_EQ("FAIL", Pay(false));
+  EXPECT_EQ((Names{"MirovanVer.tbl", kControl}), Requested());
+  EXPECT_EQ("P002", Call("MV_getdata", "res_cd")) << "the main module is missing";
+  EXPECT_FALSE(fs::exists(Installed(kMain)));
+}
+
+TEST_F(PaymentTest, TablesOfNoOrMoreThanFortyEntries) {
+  ASSERT_EQ("SUCC", Pay());
+  ASSERT_EQ(kAll, Requested());
+  for (const char* name : {kControl, kMain}) fs::remove(kGatewayFolder / name);
+  ASSERT_TRUE(Configure(""));
+  Call("MV_init", product_.c_str());
+  SetPayment();
+  EXPECT_EQ("SUCC", Call("MV_start")) << "ListCount 0: nothing to fetch, the installed modules run";
+  EXPECT_EQ(kTableOnly, Requested());
+  EXPECT_EQ("0", Call("MV_getdata", "file_count")) << "the file table stays empty";
+  Call("MV_clean");
+
+  for (const char* name : {kControl, kMain}) fs::copy_file(fs::path(VEXO_SAMPLE_MODULE_DIR) / name, kGatewayFolder / name);
+  ASSERT_TRUE(Configure("--extra-entries\n45"));  // 47 listed
+  Call("MV_init", product_.c_str());
+  SetPayment();
+  EXPECT_EQ("SUCC", Call("MV_start"));
+  const Names requested = Requested();
+  ASSERT_EQ(41u, requested.size()) << "the table and the first 40 entries";
+  EXPECT_EQ("extra38.dll", requested.back());
+  EXPECT_EQ("40", Call("MV_getdata", "file_count"));
+  EXPECT_FALSE(fs::exists(Installed("extra39.dll")));
+}
+
+// --- Fetch failures ---
+
+TEST_F(PaymentTest, TheFirstFailedFetchEndsTheRunAndNothingIsRecordedAsInstalled) {
+  fs::copy_file(fs::path(VEXO_SAMPLE_MODULE_DIR) / kControl, kGatewayFolder / "Zeta.dat");  // listed third
+  WriteFile(Installed(kMain), "old main module");
+  const LoadCounts before = LoadCounts::Now();
+  ASSERT_TRUE(Configure("--status\nMVmainUI70.dll=404"));
+  EXPECT_EQ("FAIL", Pay(false));
+  EXPECT_EQ("P003", Call("MV_getdata", "res_cd"));
+  EXPECT_EQ((Names{"MirovanVer.tbl", kControl, kMain}), Requested()) << "the third is never asked for";
+  EXPECT_EQ(Sample(kControl), ReadFile(Installed(kControl))) << "the first stays installed";
+  EXPECT_EQ("old main module", ReadFile(Installed(kMain))) << "a 404 leaves the installed file alone";
+  EXPECT_EQ((Names{kControl, kMain}), DirNames()) << "no compressed file, no third file";
+  EXPECT_EQ("control 0/0 main 0/0", LoadCounts::Now().Since(before).Text());
+  Call("MV_clean");
+  EXPECT_FALSE(fs::exists(Installed("MirovanVer.tbl"))) << "a failed update is not installed";
+  EXPECT_FALSE(fs::exists(ModuleDir() / "temp" / "MirovanVer.tbl.tmp"));
+
+  ASSERT_TRUE(Configure(""));
+  EXPECT_EQ("SUCC", Pay());
+  EXPECT_EQ((Names{"MirovanVer.tbl", kControl, kMain, "Zeta.dat"}), Requested())
+      << "the next run compares against no table and fetches again";
+}
+
+TEST_F(PaymentTest, BodiesArePlainOrGzipAndDamagedGzipLeavesNothing) {
+  ASSERT_TRUE(Configure("--plain\nMVmainUI70.dll"));
+  EXPECT_EQ("SUCC", Pay());
+  EXPECT_EQ(Sample(kMain), ReadFile(Installed(kMain))) << "a plain body is installed as it is";
+  EXPECT_EQ(Sample(kControl), ReadFile(Installed(kControl)));
+
+  fs::remove(Installed("MirovanVer.tbl"));
+  ASSERT_TRUE(Configure("--damage\nMVmainUI70.dll"));
+  EXPECT_EQ("FAIL", Pay(false));
+  EXPECT_EQ("P003", Call("MV_getdata", "res_cd"));
+  EXPECT_FALSE(fs::exists(Installed(kMain))) << "the damaged file is not installed, the old one is gone";
+  EXPECT_EQ((Names{kControl}), DirNames()) << "and no compressed file is left";
+}
+
+TEST_F(PaymentTest, AFolderThatCannotBeWrittenFailsTheRun) {
+  fs::create_directory(ModuleDir() / "MVmainUI70.dll.gz");  // the compressed download cannot be created
+  WriteFile(Installed(kMain), "old main module");
+  EXPECT_EQ("FAIL", Pay(false));
+  EXPECT_EQ("P003", Call("MV_getdata", "res_cd"));
+  EXPECT_EQ("old main module", ReadFile(Installed(kMain)));
+  Requested();
+
+  Call("MV_init", product_.c_str());
+  fs::remove_all(ModuleDir() / "temp");  // the temp folder vanished after MV_init
+  SetPayment();
+  EXPECT_EQ("FAIL", Call("MV_start"));
+  EXPECT_EQ("P003", Call("MV_getdata", "res_cd")) << "a table download that stored nothing is a failure";
+  EXPECT_LE(Requested().size(), 1u) << "no module is fetched";
+  EXPECT_FALSE(fs::exists(ModuleDir() / "temp")) << "nothing creates it behind the page's back";
+}
+
+// --- Module start-up ---
+
+TEST_F(PaymentTest, EachStartLoadsAndUnloadsBothModulesOnce) {
+  Call("MV_init", product_.c_str());
+  SetPayment();
+  for (int run = 1; run <= 2; ++run) {
+    const LoadCounts before = LoadCounts::Now();
+    EXPECT_EQ("SUCC", Call("MV_start")) << run;
+    EXPECT_EQ("control 1/1 main 1/1", LoadCounts::Now().Since(before).Text()) << run;
+    EXPECT_EQ("1", Call("MV_getdata", "main_calls")) << "a fresh load on run " << run;
+    EXPECT_EQ("1", Call("MV_getdata", "control_calls")) << run;
+  }
+  Call("MV_clean");
+}
+
+TEST_F(PaymentTest, ModuleStartFailures) {
+  // No control module: the main module is not even loaded.
+  fs::remove(kGatewayFolder / kControl);
+  ASSERT_TRUE(Configure(""));
+  LoadCounts before = LoadCounts::Now();
+  EXPECT_EQ("FAIL", Pay(false));
+  EXPECT_EQ("P002", Call("MV_getdata", "res_cd"));
+  EXPECT_EQ("control 0/0 main 0/0", LoadCounts::Now().Since(before).Text());
+
+  // A main module without "LoadMainDLL" (the control module's file under the main module's name).
+  fs::copy_file(fs::path(VEXO_SAMPLE_MODULE_DIR) / kControl, kGatewayFolder / kControl);
+  fs::remove(kGatewayFolder / kMain);
+  fs::copy_file(fs::path(VEXO_SAMPLE_MODULE_DIR) / kControl, kGatewayFolder / kMain);
+  ASSERT_TRUE(Configure(""));
+  before = LoadCounts::Now();
+  EXPECT_EQ("FAIL", Pay(false));
+  EXPECT_EQ("P002", Call("MV_getdata", "res_cd"));
+  EXPECT_EQ("control 2/2 main 0/0", LoadCounts::Now().Since(before).Text()) << "both loaded, both unloaded";
+
+  // The main module's own failure: no amount in the payment data.
+  fs::remove(kGatewayFolder / kMain);
+  fs::copy_file(fs::path(VEXO_SAMPLE_MODULE_DIR) / kMain, kGatewayFolder / kMain);
+  ASSERT_TRUE(Configure(""));
+  before = LoadCounts::Now();
+  Call("MV_init", product_.c_str());
+  SetPayment("test", kTestGatewayAddr, false);
+  EXPECT_EQ("FAIL", Call("MV_start"));
+  EXPECT_EQ("E101", Call("MV_getdata", "res_cd")) << "what the main module wrote";
+  EXPECT_EQ("control 1/1 main 1/1", LoadCounts::Now().Since(before).Text());
+  Call("MV_clean");
+}
+
+// --- Network data is not trusted ---
+
+TEST_F(PaymentTest, ATableNameThatLeavesTheModuleDirectoryIsRefused) {
+  const fs::path outside = ModuleDir().parent_path();
+  fs::remove(outside / "escape.dll");
+  for (const char* name : {"../escape.dll", "..\\escape.dll", "sub/escape.dll", "C:escape.dll", ".."}) {
+    ASSERT_TRUE(Configure(std::string("--bad-name\n") + name));
+    EXPECT_EQ("FAIL", Pay(false)) << name;
+    EXPECT_EQ("P003", Call("MV_getdata", "res_cd")) << name;
+    EXPECT_EQ(kTableOnly, Requested()) << name << ": the run stops before any fetch";
+    EXPECT_EQ(Names{}, DirNames()) << name;
+    EXPECT_FALSE(fs::exists(outside / "escape.dll")) << name;
+    Call("MV_clean");
+    EXPECT_FALSE(fs::exists(Installed("MirovanVer.tbl"))) << name;
+  }
+}
+
+TEST_F(PaymentTest, HttpsChecksTheGatewayCertificate) {
+  for (const char* identity : {"selfsigned", "wrongname"}) {
+    ASSERT_TRUE(Configure(std::string("--use-identity\n") + identity));
+    Call("MV_init", product_.c_str());
+    SetPayment("localhost", kProductionAddr);
+    EXPECT_EQ("FAIL", Call("MV_start")) << identity;
+    EXPECT_EQ("P003", Call("MV_getdata", "res_cd")) << identity;
+    EXPECT_EQ(Names{}, Requested()) << identity << ": no request over an untrusted connection";
+    EXPECT_EQ(Names{}, DirNames()) << identity;
+    Call("MV_clean");
+  }
+  ASSERT_TRUE(Configure(""));
+  Call("MV_init", product_.c_str());
+  SetPayment("localhost", kProductionAddr);
+  EXPECT_EQ("SUCC", Call("MV_start")) << "a certificate from the trusted test CA";
+  EXPECT_EQ(kAll, Requested());
+  EXPECT_EQ(Sample(kMain), ReadFile(Installed(kMain)));
+  Call("MV_clean");
+}
+
+}  // namespace

@@ -1,0 +1,11 @@
+#include <stdio.h>
+#include <stdlib.h>
+
+#include "tools/sample_modules/payment_view.h"
+
+void ModuleTrace_Add(const char* variable) {
+  const char* now = getenv(variable);
+  char text[16];
+  snprintf(text, sizeof text, "%d", (now != nullptr ? atoi(now) : 0) + 1);
+  setenv(variable, text, 1);
+}
