@@ -25,6 +25,10 @@ NPError NPN_GetValue(NPP instance, NPNVariable variable, void* value) {
   return browserFuncs.getvalue(instance, variable, value);
 }
 
+NPError NPN_SetValue(NPP instance, NPPVariable variable, void* value) {
+  return browserFuncs.setvalue(instance, variable, value);
+}
+
 NPIdentifier NPN_GetStringIdentifier(const NPUTF8* name) { return browserFuncs.getstringidentifier(name); }
 
 bool NPN_IdentifierIsString(NPIdentifier identifier) { return browserFuncs.identifierisstring(identifier); }

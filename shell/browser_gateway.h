@@ -15,6 +15,7 @@ NPError Gateway_CheckBrowserFuncs(const NPNetscapeFuncs* funcs);
 void Gateway_KeepBrowserFuncs(const NPNetscapeFuncs* funcs);
 
 NPError NPN_GetValue(NPP instance, NPNVariable variable, void* value);
+NPError NPN_SetValue(NPP instance, NPPVariable variable, void* value);
 NPIdentifier NPN_GetStringIdentifier(const NPUTF8* name);
 bool NPN_IdentifierIsString(NPIdentifier identifier);
 NPObject* NPN_CreateObject(NPP npp, NPClass* aClass);

@@ -92,6 +92,7 @@ NPError NPP_SetWindow(NPP instance, NPWindow* window) {
   if (window == nullptr) return NPERR_GENERIC_ERROR;
   PluginInstance* plugin = InstanceOf(instance);
   if (plugin == nullptr) return NPERR_GENERIC_ERROR;
+  plugin->noteWindow(*window);
   if (!plugin->isAttached() && window->window != nullptr) {
     if (!plugin->attachWindow(window)) {
       delete plugin;

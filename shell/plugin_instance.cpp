@@ -7,8 +7,10 @@
 void* previousWindowProc = nullptr;
 NPObject* windowScriptObject = nullptr;
 
-PluginInstance::PluginInstance(NPP instance) : npp(instance), hwnd(nullptr), attached(false), scriptObject(nullptr) {
+PluginInstance::PluginInstance(NPP instance)
+    : npp(instance), hwnd(nullptr), attached(false), scriptObject(nullptr), area() {
   runSelfTest();
+  PluginWindow_Prepare(instance);
 }
 
 PluginInstance::~PluginInstance() {
@@ -32,7 +34,7 @@ void PluginInstance::detachWindow() {
   attached = false;
 }
 
-int16_t PluginInstance::onEvent(void*) { return 0; }
+int16_t PluginInstance::onEvent(void* event) { return PluginWindow_HandleEvent(event, area); }
 
 NPObject* PluginInstance::acquireScriptObject() {
   if (scriptObject == nullptr) scriptObject = NPN_CreateObject(npp, &CommandObjectClass);

@@ -14,7 +14,9 @@ class PluginInstance {
   // Gives the window the procedure that the most recent attachment replaced.
   void detachWindow();
   bool isAttached() const { return attached; }
-  // No event is handled.
+  // Remembers the latest window record: the drawing area of a windowless instance.
+  void noteWindow(const NPWindow& record) { area = record; }
+  // Events go to the platform window code (Windows handles none).
   int16_t onEvent(void* event);
   // The command object with one reference added for the caller, created on the first call;
   // null when creation failed (the next call tries again).
@@ -26,6 +28,7 @@ class PluginInstance {
   void* hwnd;
   bool attached;
   NPObject* scriptObject;  // owns one reference
+  NPWindow area;           // latest NPP_SetWindow record
 };
 
 // Process-wide slots shared by all instances.

@@ -44,3 +44,7 @@ void* PluginWindow_Subclass(void* window, PluginInstance* owner) {
 void PluginWindow_Restore(void* window, void* procedure) {
   SetWindowLongA(static_cast<HWND>(window), GWL_WNDPROC, reinterpret_cast<LONG>(procedure));
 }
+
+void PluginWindow_Prepare(NPP) {}
+
+int16_t PluginWindow_HandleEvent(void*, const NPWindow&) { return 0; }
