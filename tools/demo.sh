@@ -1,19 +1,26 @@
 #!/usr/bin/env bash
-# The payment demo: the local gateway on 127.0.0.1:18080 serving the sample payment modules, and two
-# payments through the real zoRozoridEverid.dll under Wine: the first fetches the modules, the second
-# finds them current and fetches nothing. `make demo` installs and builds first; this script expects
-# both builds (build/native for the gateway, build/win32 for the DLL and the driver).
+# The payment demo: the local gateway on 127.0.0.1:18080 serving the sample payment modules, and the
+# example checkout page (tools/nphost/pages/checkout.html) run twice by nphost, a headless browser,
+# with the real zoRozoridEverid.dll under Wine: the first payment fetches the modules, the second
+# finds them current and fetches only the version table. `make demo` installs and builds first; this
+# script expects both builds (build/native for the gateway, build/win32 for the DLL and nphost).
 # The gateway is stopped at the end, also when a step fails or the demo is interrupted.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
+# The plug-in's instance gets a real window: without a display, the whole demo runs on one virtual
+# X display (Wine's processes are stopped before it goes away).
+if [ -z "${DISPLAY:-}" ]; then
+  exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
+fi
 
 demo=$root/build/demo                       # everything the demo writes, apart from the Wine prefix
 gateway_bin=$root/build/native/tools/gateway/vexo-gateway
-driver=$root/build/win32/tools/demo/payment-demo.exe
+driver=$root/build/win32/tools/nphost/nphost.exe
+page=$root/tools/nphost/pages/checkout.html
 plugin=$root/build/win32/shell/zoRozoridEverid.dll
 export WINEPREFIX=$root/build/win32/wineprefix
-product=VexoDemo
+product=VexoCheckout  # the MV_init name of the checkout page
 
 say() { printf '\n== %s\n' "$*"; }
 
@@ -58,21 +65,22 @@ start_gateway
 # The demo's product folder starts empty, so the first payment has everything to fetch.
 rm -rf "$WINEPREFIX"/drive_c/users/*/AppData/LocalLow/Vexo/"$product"
 
-# --- Driver: one payment per run of the page (replaceable by a checkout page on a headless host) ---
-# The test browser opens no window, so no display is needed. The plug-in's start-up self-test
-# prints its two diagnostic lines ("rval = ...", "Object set/get test succeeded!") first.
+# --- Driver: one payment per run of the checkout page in nphost ---
+# nphost prints the page's console lines ("page: ..."), the plug-in's start-up self-test lines
+# ("rval = ...", "Object set/get test succeeded!") and, with --stats, what the plug-in left behind.
+# Its exit status is the page's verdict: 0 when the payment went through.
 run_payment() {
-  cmake/wine-run.sh "$driver" "Z:$plugin" --product "$product" --order-number "$1" \
-    --update-addr "http://127.0.0.1:18080/plugin/file"
+  echo "  page: $page"
+  tools/nphost/run-checkout.sh "$page"
 }
 # --- end of the driver ---
 
 say "Payment 1: the module folder is empty, so the plug-in fetches the modules"
-run_payment 1
+run_payment
 show_requests
 
 say "Payment 2: the modules are current, so only the version table is fetched"
-run_payment 2
+run_payment
 show_requests
 
 say "Done"
