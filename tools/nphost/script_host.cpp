@@ -397,38 +397,42 @@ struct Bridge {
     NPIdentifier id = Funcs().getstringidentifier(duk_get_string(ctx, -1));
     duk_pop_3(ctx);
     if (object == nullptr) return duk_error(ctx, DUK_ERR_ERROR, "plug-in object is gone");
-    bool ok;
-    {
-      std::vector<NPVariant> args;
-      ArgumentsFrom(ctx, 0, count, &args);
-      NPVariant result;
-      VOID_TO_NPVARIANT(result);
-      ok = Funcs().invoke(nullptr, object, id, args.data(), static_cast<uint32_t>(args.size()), &result);
-      ReleaseAll(&args);
-      if (ok) PushVariant(ctx, result);
-      Funcs().releasevariantvalue(&result);
-    }
+    const bool ok = CallWithArguments(ctx, 0, count, [&](const NPVariant* args, uint32_t n, NPVariant* result) {
+      return Funcs().invoke(nullptr, object, id, args, n, result);
+    });
     if (!ok) return duk_error(ctx, DUK_ERR_ERROR, "Error calling method on NPObject.");
     return 1;
+  }
+  // Converts count script values from index first into variants, makes the plug-in call and pushes
+  // its result when the call succeeded. The variants are released before the caller may raise a
+  // script error (which does not return).
+  template <typename Call>
+  static bool CallWithArguments(duk_context* ctx, duk_idx_t first, duk_idx_t count, Call call) {
+    std::vector<NPVariant> args;
+    ArgumentsFrom(ctx, first, count, &args);
+    NPVariant result;
+    VOID_TO_NPVARIANT(result);
+    const bool ok = call(args.data(), static_cast<uint32_t>(args.size()), &result);
+    ReleaseAll(&args);
+    if (ok) PushVariant(ctx, result);
+    Funcs().releasevariantvalue(&result);
+    return ok;
+  }
+  // Pushes the elements of the array at index array; returns the stack index of the first.
+  static duk_idx_t SpreadArray(duk_context* ctx, duk_idx_t array, duk_idx_t* count) {
+    *count = static_cast<duk_idx_t>(duk_get_length(ctx, array));
+    for (duk_idx_t i = 0; i < *count; ++i) duk_get_prop_index(ctx, array, static_cast<duk_uarridx_t>(i));
+    return duk_get_top(ctx) - *count;
   }
   // apply trap: [target thisArg argArray]
   static duk_ret_t TrapApply(duk_context* ctx) {
     NPObject* object = TargetObject(ctx, 0);
     if (object == nullptr) return duk_error(ctx, DUK_ERR_ERROR, "plug-in object is gone");
-    const duk_idx_t count = static_cast<duk_idx_t>(duk_get_length(ctx, 2));
-    for (duk_idx_t i = 0; i < count; ++i) duk_get_prop_index(ctx, 2, static_cast<duk_uarridx_t>(i));
-    const duk_idx_t first = duk_get_top(ctx) - count;
-    bool ok;
-    {
-      std::vector<NPVariant> args;
-      ArgumentsFrom(ctx, first, count, &args);
-      NPVariant result;
-      VOID_TO_NPVARIANT(result);
-      ok = Funcs().invokeDefault(nullptr, object, args.data(), static_cast<uint32_t>(args.size()), &result);
-      ReleaseAll(&args);
-      if (ok) PushVariant(ctx, result);
-      Funcs().releasevariantvalue(&result);
-    }
+    duk_idx_t count = 0;
+    const duk_idx_t first = SpreadArray(ctx, 2, &count);
+    const bool ok = CallWithArguments(ctx, first, count, [&](const NPVariant* args, uint32_t n, NPVariant* result) {
+      return Funcs().invokeDefault(nullptr, object, args, n, result);
+    });
     if (!ok) return duk_error(ctx, DUK_ERR_ERROR, "Error calling method on NPObject.");
     return 1;
   }
@@ -436,21 +440,11 @@ struct Bridge {
   static duk_ret_t TrapConstruct(duk_context* ctx) {
     NPObject* object = TargetObject(ctx, 0);
     if (object == nullptr) return duk_error(ctx, DUK_ERR_ERROR, "plug-in object is gone");
-    const duk_idx_t count = static_cast<duk_idx_t>(duk_get_length(ctx, 1));
-    for (duk_idx_t i = 0; i < count; ++i) duk_get_prop_index(ctx, 1, static_cast<duk_uarridx_t>(i));
-    const duk_idx_t first = duk_get_top(ctx) - count;
-    bool ok;
-    {
-      std::vector<NPVariant> args;
-      ArgumentsFrom(ctx, first, count, &args);
-      NPVariant result;
-      VOID_TO_NPVARIANT(result);
-      ok = Funcs().construct(nullptr, object, args.data(), static_cast<uint32_t>(args.size()), &result) &&
-           result.type == NPVariantType_Object;
-      if (ok) PushVariant(ctx, result);
-      ReleaseAll(&args);
-      Funcs().releasevariantvalue(&result);
-    }
+    duk_idx_t count = 0;
+    const duk_idx_t first = SpreadArray(ctx, 1, &count);
+    const bool ok = CallWithArguments(ctx, first, count, [&](const NPVariant* args, uint32_t n, NPVariant* result) {
+      return Funcs().construct(nullptr, object, args, n, result) && result->type == NPVariantType_Object;
+    });
     if (!ok) return duk_error(ctx, DUK_ERR_TYPE_ERROR, "plug-in object is not a constructor");
     return 1;
   }
