@@ -198,6 +198,20 @@ TEST_F(PaymentTest, MissingConfigurationFailsBeforeAnyRequest) {
   EXPECT_FALSE(fs::exists(Installed("MirovanVer.tbl")));
 }
 
+TEST_F(PaymentTest, ARefusedProductDirectoryFailsBeforeAnyRequest) {
+  const LoadCounts before = LoadCounts::Now();
+  for (const char* name : {"..", "..\\Escape", "a/b", "C:Escape"}) {
+    Call("MV_init", name);
+    EXPECT_EQ(fs::path(), ModuleDir()) << name;
+    SetPayment();
+    EXPECT_EQ("FAIL", Call("MV_start")) << name;
+    EXPECT_EQ("P003", Call("MV_getdata", "res_cd")) << name;
+    Call("MV_clean");
+  }
+  EXPECT_EQ(Names{}, Requested()) << "no network use";
+  EXPECT_EQ("control 0/0 main 0/0", LoadCounts::Now().Since(before).Text());
+}
+
 // --- Deciding what to fetch ---
 
 TEST_F(PaymentTest, FirstPaymentFetchesEverythingAndTheNextNothing) {
