@@ -17,12 +17,6 @@ constexpr char kFalse[] = "false";
 constexpr char kAnswerSet[] = "SUCC";
 constexpr char kAnswerNotSet[] = "FAIL";
 
-// Prints dir, separator, name into out; false when it does not fit.
-bool JoinPath(char* out, int capacity, const char* dir, const char* name) {
-  const int n = snprintf(out, static_cast<size_t>(capacity), "%s%c%s", dir, PATH_SEPARATOR, name);
-  return n >= 0 && n < capacity;
-}
-
 // True unless prefs.js of the profile opens and lacks the preference set to false. A path that
 // does not fit its buffer counts as a file that cannot be opened.
 bool PreferenceIsOff(const char* firefoxDir) {
@@ -30,14 +24,14 @@ bool PreferenceIsOff(const char* firefoxDir) {
   char profilePath[FIREFOX_PATH_CAPACITY] = {};
   char profileDir[FIREFOX_PATH_CAPACITY] = {};
   char prefsPath[FIREFOX_PATH_CAPACITY] = {};
-  if (JoinPath(listPath, sizeof listPath, firefoxDir, kProfileList)) {
+  if (Path_Join(listPath, sizeof listPath, firefoxDir, kProfileList)) {
     Profile_GetString(kProfileSection, kPathKey, DEFAULT_PROFILE_PATH, profilePath, sizeof profilePath - 1,
                       listPath);
   } else {
     String_Copy(profilePath, DEFAULT_PROFILE_PATH, sizeof profilePath - 1, 0);
   }
-  if (!JoinPath(profileDir, sizeof profileDir, firefoxDir, profilePath) ||
-      !JoinPath(prefsPath, sizeof prefsPath, profileDir, kPrefsFile)) {
+  if (!Path_Join(profileDir, sizeof profileDir, firefoxDir, profilePath) ||
+      !Path_Join(prefsPath, sizeof prefsPath, profileDir, kPrefsFile)) {
     return true;
   }
   FILE* file = fopen(prefsPath, "r");

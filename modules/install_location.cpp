@@ -1,5 +1,6 @@
 #include "modules/install_location.h"
 
+#include <stdio.h>
 #include <string.h>
 
 #include "support/file_util.h"
@@ -23,6 +24,16 @@ void MakeLevel(char* path, int length) {
 }
 
 }  // namespace
+
+bool Path_Join(char* out, int capacity, const char* dir, const char* name, const char* suffix) {
+  if (out == nullptr || capacity < 1) return false;
+  const int n = snprintf(out, static_cast<size_t>(capacity), "%s%c%s%s", dir, PATH_SEPARATOR, name, suffix);
+  if (n < 0 || n >= capacity) {
+    out[0] = '\0';
+    return false;
+  }
+  return true;
+}
 
 bool IsPlainDirName(const char* name) {
   if (name == nullptr) return false;

@@ -28,6 +28,10 @@ int CheckOsVersion();
 // Natively: $XDG_DATA_HOME when absolute, else the home folder's .local/share.
 char* GetInstallRoot(char* buffer, int capacity);
 
+// Writes dir, the separator, name and suffix into out. False, with out emptied, when the path does
+// not fit capacity - 1 characters: a cut path would name another file.
+bool Path_Join(char* out, int capacity, const char* dir, const char* name, const char* suffix = "");
+
 // Makes dir the process's current directory; 0, or a non-zero failure.
 int SetCurrentDir(const char* dir);
 

@@ -15,16 +15,6 @@ constexpr int kPathCapacity = 256;
 constexpr int kStampCapacity = 128;
 constexpr int kRecordCapacity = 8196;
 
-// Prints "%s%c%s" with the separator into out; false (out emptied) when it does not fit.
-bool JoinPath(char* out, int capacity, const char* dir, const char* name) {
-  const int n = snprintf(out, static_cast<size_t>(capacity), "%s%c%s", dir, PATH_SEPARATOR, name);
-  if (n < 0 || n >= capacity) {
-    out[0] = '\0';
-    return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 int FetchedTablePath(const char* moduleDir, char* out, int capacity) {
@@ -60,7 +50,7 @@ int WriteInstallRecord(const char* moduleDir) {
     if (TextBuffer_AppendFormat(&record, "%s\r\n", content) == STATUS_OK &&
         TextBuffer_AppendFormat(&record, "%s\r\n", stamp) == STATUS_OK &&
         TextBuffer_AppendFormat(&record, "%s\r\n", INSTALL_DESCRIPTION_LINE) == STATUS_OK &&
-        JoinPath(path, sizeof path, moduleDir, VERSION_TABLE_NAME)) {
+        Path_Join(path, sizeof path, moduleDir, VERSION_TABLE_NAME)) {
       result = File_WriteAll(path, record.data, record.length);
     }
   }

@@ -1,6 +1,5 @@
 // MV_start: choose the gateway, bring the modules up to date, load the control module and the main
 // module, and hand the payment to the main module's "LoadMainDLL".
-#include <stdio.h>
 #include <string.h>
 
 #include "command/result_string.h"
@@ -25,9 +24,7 @@ using MainEntry = int (*)(const char* moduleDir, FileEntry* fileTable, void* sto
 // Loads dir + separator + name; a path that does not fit the 256-character buffer is not loaded.
 ModuleHandle LoadModuleFrom(const char* dir, const char* name) {
   char path[kModulePathCapacity] = {};
-  const int n = snprintf(path, sizeof path, "%s%c%s", dir, PATH_SEPARATOR, name);
-  if (n < 0 || n >= kModulePathCapacity) return nullptr;
-  return Module_Load(path);
+  return Path_Join(path, sizeof path, dir, name) ? Module_Load(path) : nullptr;
 }
 
 }  // namespace

@@ -19,14 +19,6 @@ constexpr int kUrlCapacity = 128;
 constexpr int kPathCapacity = 256;
 constexpr char kTablePath[] = "plugin/file";
 
-// Prints into a fixed buffer; false when the text had to be cut.
-bool PrintFits(char* out, int capacity, int printed) { return printed >= 0 && printed < capacity; }
-
-bool JoinPath(char* out, int capacity, const char* dir, const char* name, const char* suffix) {
-  return PrintFits(out, capacity, snprintf(out, static_cast<size_t>(capacity), "%s%c%s%s", dir, PATH_SEPARATOR,
-                                           name, suffix));
-}
-
 bool MustFetch(const FileEntry& entry) { return entry.description_number == 0 && entry.needs_update == 1; }
 
 // A file name from the network must name a file inside the module directory.
@@ -46,7 +38,7 @@ int ZAVavodur::UpdateModules(FileEntry* table) {
   int result = STATUS_OK;
 
   if (m_moduleDir[0] == '\0' || FetchedTablePath(m_moduleDir, pathA, sizeof pathA) != STATUS_OK ||
-      !JoinPath(pathB, sizeof pathB, m_moduleDir, VERSION_TABLE_NAME, "")) {
+      !Path_Join(pathB, sizeof pathB, m_moduleDir, VERSION_TABLE_NAME)) {
     // No usable module directory (MV_init refused the name): nothing may be fetched.
     result = ERR_NO_FILE;
   } else if (FieldStore_GetField(&m_store, FIELD_DELIMITER, "Config", "update_addr", updateAddr,
@@ -75,8 +67,8 @@ int ZAVavodur::UpdateModules(FileEntry* table) {
     for (int i = 0; i < remoteCount && result == STATUS_OK; ++i) {
       FileEntry& entry = table[i];
       if (!MustFetch(entry)) continue;
-      if (!JoinPath(pathA, sizeof pathA, m_moduleDir, entry.file_name, ".gz") ||
-          !JoinPath(pathB, sizeof pathB, m_moduleDir, entry.file_name, "")) {
+      if (!Path_Join(pathA, sizeof pathA, m_moduleDir, entry.file_name, ".gz") ||
+          !Path_Join(pathB, sizeof pathB, m_moduleDir, entry.file_name)) {
         result = ERR_NO_FILE;
         break;
       }

@@ -41,9 +41,7 @@ bool IsCurrent(const FileEntry& remote, const FileEntry& local, const char* modu
     return false;
   }
   char path[kPathCapacity] = {};
-  const int n = snprintf(path, sizeof path, "%s%c%s", moduleDir, PATH_SEPARATOR, remote.file_name);
-  // A cut path would test another file.
-  return n >= 0 && n < kPathCapacity && _access(path, 0) == 0;
+  return Path_Join(path, sizeof path, moduleDir, remote.file_name) && _access(path, 0) == 0;
 }
 
 }  // namespace

@@ -55,14 +55,11 @@ struct LoadCounts {
   }
 };
 
-class PaymentTest : public PluginTest {
+class PaymentTest : public PluginObjectTest {
  protected:
   void SetUp() override {
-    PluginTest::SetUp();
-    instance_ = browser.NewInstance();
-    ASSERT_NE(nullptr, instance_);
-    object_ = browser.ScriptableObject(instance_);
-    ASSERT_NE(nullptr, object_);
+    PluginObjectTest::SetUp();
+    if (HasFatalFailure()) return;
     // The gateway serves the two sample modules, with no switch set.
     std::error_code ignored;
     for (const fs::directory_entry& e : fs::directory_iterator(kGatewayFolder)) fs::remove_all(e.path(), ignored);
@@ -80,11 +77,6 @@ class PaymentTest : public PluginTest {
         if (e.path().filename() != "temp") fs::remove_all(e.path());
     }
   }
-  void TearDown() override {
-    if (object_ != nullptr) browser.funcs().releaseobject(object_);
-    ExpectNothingLeft();
-  }
-
   // Replaces the gateway's table and fault switches (one option word per line) and clears its log.
   bool Configure(const std::string& options) {
     std::string answer;
@@ -111,7 +103,7 @@ class PaymentTest : public PluginTest {
     for (const char* arg : {a, b, c})
       if (arg != nullptr) args.push_back(Browser::StringArg(arg));
     testbrowser::PageValue result;
-    EXPECT_TRUE(browser.Invoke(object_, method, args, &result)) << method;
+    EXPECT_TRUE(browser.Invoke(object, method, args, &result)) << method;
     return result.text;
   }
 
@@ -131,7 +123,7 @@ class PaymentTest : public PluginTest {
     return answer;
   }
 
-  fs::path ModuleDir() { return static_cast<ZAVavodur*>(static_cast<ScriptObjectBase*>(object_))->m_moduleDir; }
+  fs::path ModuleDir() { return static_cast<ZAVavodur*>(static_cast<ScriptObjectBase*>(object))->m_moduleDir; }
   fs::path Installed(const char* name) { return ModuleDir() / name; }
   static std::string Sample(const char* name) { return ReadFile(fs::path(VEXO_SAMPLE_MODULE_DIR) / name); }
   // The names in the module directory (the temp folder aside).
@@ -147,8 +139,6 @@ class PaymentTest : public PluginTest {
   const Names kTableOnly = {"MirovanVer.tbl"};
   const Names kAll = {"MirovanVer.tbl", kControl, kMain};
 
-  NPP instance_ = nullptr;
-  NPObject* object_ = nullptr;
   std::string product_;
 };
 
