@@ -5,9 +5,16 @@
 # finds them current and fetches only the version table. `make demo` installs and builds first; this
 # script expects both builds (build/native for the gateway, build/win32 for the DLL and nphost).
 # The gateway is stopped at the end, also when a step fails or the demo is interrupted.
+# On a machine that cannot run 32-bit Wine, the same page runs with the native build's plug-in
+# instead, and the demo says so.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
+. "$root/cmake/wine-check.sh"
+checkout_mode=
+if ! wine32_available 2>/dev/null; then
+  checkout_mode=--native
+fi
 # The plug-in's instance gets a real window: without a display, the whole demo runs on one virtual
 # X display (Wine's processes are stopped before it goes away).
 if [ -z "${DISPLAY:-}" ]; then
@@ -19,6 +26,7 @@ gateway_bin=$root/build/native/tools/gateway/vexo-gateway
 driver=$root/build/win32/tools/nphost/nphost.exe
 page=$root/tools/nphost/pages/checkout.html
 plugin=$root/build/win32/shell/zoRozoridEverid.dll
+modules=$root/build/win32/sample_modules   # the sample payment modules the gateway serves
 export WINEPREFIX=$root/build/win32/wineprefix
 product=VexoCheckout  # the MV_init name of the checkout page
 
@@ -28,8 +36,7 @@ say() { printf '\n== %s\n' "$*"; }
 . "$root/tools/local_gateway.sh"
 
 start_gateway() {
-  local_gateway_start "$gateway_bin" "$demo" build/win32/sample_modules/MVcontrol70.dll \
-    build/win32/sample_modules/MVmainUI70.dll || return 1
+  local_gateway_start "$gateway_bin" "$demo" "$modules/MVcontrol70.dll" "$modules/MVmainUI70.dll" || return 1
   echo "local gateway (pid $LOCAL_GATEWAY_PID) on http://127.0.0.1:18080 serving $demo/modules:"
   sed 's/^/  /' "$demo/gateway.out"
 }
@@ -56,6 +63,15 @@ show_requests() {
 }
 
 # --- Checks ---
+if [ -n "$checkout_mode" ]; then
+  echo "demo: the real DLL cannot run here: $(wine32_available 2>&1)." >&2
+  echo "demo: running the checkout page with the native build of the same plug-in instead." >&2
+  driver=$root/build/native/tools/nphost/nphost
+  plugin=$root/build/native/shell/zoRozoridEverid.so
+  modules=$root/build/native/sample_modules
+  # The native plug-in keeps its module folder in the build folder, not in the user's home.
+  export XDG_DATA_HOME=$root/build/demo-data
+fi
 for f in "$gateway_bin" "$driver" "$plugin"; do
   [ -f "$f" ] || { echo "demo: $f is missing; run 'make demo' (it builds both presets)" >&2; exit 1; }
 done
@@ -63,7 +79,8 @@ done
 say "Starting the local gateway"
 start_gateway
 # The demo's product folder starts empty, so the first payment has everything to fetch.
-rm -rf "$WINEPREFIX"/drive_c/users/*/AppData/LocalLow/Vexo/"$product"
+rm -rf "$WINEPREFIX"/drive_c/users/*/AppData/LocalLow/Vexo/"$product" \
+  "${XDG_DATA_HOME:-/nonexistent}/Vexo/$product"
 
 # --- Driver: one payment per run of the checkout page in nphost ---
 # nphost prints the page's console lines ("page: ..."), the plug-in's start-up self-test lines
@@ -71,7 +88,7 @@ rm -rf "$WINEPREFIX"/drive_c/users/*/AppData/LocalLow/Vexo/"$product"
 # Its exit status is the page's verdict: 0 when the payment went through.
 run_payment() {
   echo "  page: $page"
-  tools/nphost/run-checkout.sh "$page"
+  tools/nphost/run-checkout.sh $checkout_mode "$page"
 }
 # --- end of the driver ---
 

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Runs every test of both builds (native under ASan/UBSan, win32 under Wine with xvfb), then prints
 # how many tests each build ran. Exits non-zero when any test failed or a build ran no test.
+# On a machine that cannot execute 32-bit programs (so no 32-bit Wine) the win32 tests are reported
+# as not run, loudly; VEXO_REQUIRE_WINE=1 makes that a failure.
 # Usage: tools/run-tests.sh [ctest arguments...]   e.g. tools/run-tests.sh -R support
 set -u
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -41,16 +43,30 @@ count_reports() {
   echo "$tests $failures $programs"
 }
 
+. "$root/cmake/wine-check.sh"
+mkdir -p build
 run_build native "$@"
-run_build win32 "$@"
+win32_run=1
+if wine32_available 2>build/wine-check.txt; then
+  run_build win32 "$@"
+else
+  win32_run=0
+  echo "== win32 tests NOT RUN: $(cat build/wine-check.txt)"
+  if [ "${VEXO_REQUIRE_WINE:-0}" = 1 ]; then status=1; fi
+fi
 
 read -r nt nf np < <(count_reports native)
 read -r wt wf wp < <(count_reports win32)
 echo
 echo "native build (Linux, AddressSanitizer + UndefinedBehaviorSanitizer): $nt tests in $np programs, $nf failed"
-echo "win32 build (zoRozoridEverid.dll toolchain, under Wine, code page 949): $wt tests in $wp programs, $wf failed"
+if [ $win32_run -eq 1 ]; then
+  echo "win32 build (zoRozoridEverid.dll toolchain, under Wine, code page 949): $wt tests in $wp programs, $wf failed"
+  [ "$wt" -gt 0 ] || status=1
+else
+  echo "win32 build (zoRozoridEverid.dll toolchain): built, tests NOT RUN: this machine cannot run 32-bit Wine"
+fi
 total=$((nt + wt)); failed=$((nf + wf))
-[ "$nt" -gt 0 ] && [ "$wt" -gt 0 ] || status=1
+[ "$nt" -gt 0 ] || status=1
 [ "$failed" -eq 0 ] || status=1
 # A program that crashed writes no report: count it as a failure too.
 [ $status -eq 0 ] || [ "$failed" -gt 0 ] || failed=1

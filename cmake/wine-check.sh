@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Tells whether this machine can run the 32-bit Wine that runs the win32 build's programs.
+# 32-bit Wine needs the kernel to execute 32-bit x86 programs; some virtual machines (kernels
+# without IA-32 user mode) cannot, and every Wine start there ends in "Exec format error".
+# Source it and call wine32_available; it prints the reason on standard error when it answers no.
+# VEXO_REQUIRE_WINE=1 turns a missing 32-bit Wine into a failure for callers that check it.
+wine32_available() {
+  local loader=/lib/i386-linux-gnu/ld-linux.so.2
+  if [ ! -e "$loader" ]; then
+    echo "32-bit Wine is not installed ($loader is missing; run tools/install-deps.sh)" >&2
+    return 1
+  fi
+  if ! "$loader" --version >/dev/null 2>&1; then
+    echo "this machine cannot execute 32-bit x86 programs (its kernel has no IA-32 user mode:" \
+      "$loader fails with \"Exec format error\"), so 32-bit Wine cannot start here" >&2
+    return 1
+  fi
+}
