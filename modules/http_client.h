@@ -16,6 +16,11 @@ constexpr char HTTP_DEFAULT_AGENT[] = "Vexo PlugIn";
 // A body that ended before the length the server announced: the fetch fails, nothing is unpacked.
 constexpr int ERR_HTTP_SHORT_BODY = -217;
 
+// Limits of every download (build constants). A body larger than HTTP_MAX_BODY_BYTES is cut off
+// and fails the fetch; the unpacked file has its own limit, GZIP_MAX_UNPACKED_BYTES.
+constexpr int64_t HTTP_MAX_BODY_BYTES = int64_t{64} * 1024 * 1024;
+constexpr int ERR_HTTP_BODY_TOO_BIG = -220;
+
 // Fetches url with one GET and, when the status is 200 and the whole body has arrived, unpacks it
 // (GzipDecompressFile) from compressedPath into installedPath. 0 on success; otherwise the HTTP
 // status (no file created), ERR_NO_FILE (compressed file cannot be created), a platform error code

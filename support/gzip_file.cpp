@@ -26,9 +26,10 @@ void Consume(const char* source, const char* destination, int result) {
 
 }  // namespace
 
-int GzipDecompressFile(const char* source, const char* destination) {
+int GzipDecompressFile(const char* source, const char* destination, int64_t maxBytes) {
   memset(g_unpackBuffer, 0, sizeof g_unpackBuffer);
   int result = STATUS_OK;
+  int64_t unpacked = 0;
   gzFile in = nullptr;
   FILE* out = nullptr;
   if (source == nullptr || (in = gzopen(source, "rb")) == nullptr) {
@@ -44,6 +45,8 @@ int GzipDecompressFile(const char* source, const char* destination) {
       // The end of the data; a stream cut off in the middle is reported as Z_BUF_ERROR.
       if (StreamError(in) == Z_BUF_ERROR) result = Z_BUF_ERROR;
       break;
+    } else if ((unpacked += count) > maxBytes) {
+      result = ERR_UNPACKED_TOO_BIG;
     } else if (fwrite(g_unpackBuffer, 1, static_cast<size_t>(count), out) != static_cast<size_t>(count)) {
       result = ERR_FILE_TOO_BIG;
     }
