@@ -10,13 +10,29 @@ export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 export WINEARCH=win32
 export LC_ALL=${VEXO_LC_ALL:-ko_KR.UTF-8}
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
+# COM1-9 and LPT1-9 (and so AUX and PRN) lead to plain files beside the prefix instead of the
+# machine's ports, so that a name that reaches a device writes into a file a test can check.
+ports=$(dirname "$WINEPREFIX")/wine-ports
+point_ports_at_files() {
+  local reg=$ports/ports.reg n
+  mkdir -p "$ports"
+  printf 'REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Wine\\Ports]\n' > "$reg"
+  for n in $(seq 9); do
+    : > "$ports/COM$n"; : > "$ports/LPT$n"
+    printf '"COM%s"="%s"\n"LPT%s"="%s"\n' "$n" "$ports/COM$n" "$n" "$ports/LPT$n" >> "$reg"
+  done
+  wine regedit /S "$(winepath -w "$reg" 2>/dev/null)" >/dev/null 2>&1 && rm -f "$reg" && wineserver -w
+}
+if [ ! -f "$WINEPREFIX/system.reg" ] || [ ! -f "$WINEPREFIX/.ports-are-files" ]; then
   mkdir -p "$(dirname "$WINEPREFIX")"
   (
     flock 9
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
       wineboot -i >/dev/null 2>&1
       wineserver -w
+    fi
+    if [ ! -f "$WINEPREFIX/.ports-are-files" ]; then
+      point_ports_at_files && touch "$WINEPREFIX/.ports-are-files"
     fi
   ) 9>"$WINEPREFIX.lock"
 fi

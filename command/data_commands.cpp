@@ -24,6 +24,7 @@ void ZAVavodur::OnInit(const char* name) {
   memset(m_fileTable, 0, sizeof m_fileTable);
   memset(&m_store, 0, sizeof m_store);
   memset(m_result, 0, sizeof m_result);
+  m_updateSucceeded = false;
   FieldStore_Init(&m_store);
   PrepareModuleDir(name);
 }
@@ -34,7 +35,13 @@ int ZAVavodur::OnClean() {
   memset(m_fileTable, 0, sizeof m_fileTable);
   memset(&m_store, 0, sizeof m_store);
   memset(m_result, 0, sizeof m_result);
-  return WriteInstallRecord();
+  // Only a table this object's last run fetched in full, with every module it needed, is installed;
+  // one left in temp by a failed or killed run, or by another session, is dropped instead.
+  const bool install = m_updateSucceeded;
+  m_updateSucceeded = false;
+  if (install) return WriteInstallRecord();
+  DiscardFetchedTable(m_moduleDir);
+  return 0;
 }
 
 int ZAVavodur::OnSetData(const char* section, const char* key, const char* value) {

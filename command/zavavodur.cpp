@@ -32,6 +32,8 @@ ZAVavodur::ZAVavodur(NPP instance) : ScriptObjectBase(instance) {
   memset(m_result, 0, sizeof m_result);
   memset(m_moduleDir, 0, sizeof m_moduleDir);
   memset(m_gwBaseUrl, 0, sizeof m_gwBaseUrl);
+  m_updateSucceeded = false;
+  m_netLimits = HTTP_DEFAULT_LIMITS;
   FieldStore_Init(&m_store);
 }
 

@@ -5,6 +5,7 @@
 
 #include "command/result_string.h"
 #include "modules/file_entry.h"
+#include "modules/http_client.h"
 #include "modules/install_location.h"
 #include "npapi/npapi.h"
 #include "shell/script_object.h"
@@ -70,4 +71,9 @@ class ZAVavodur : public ScriptObjectBase {
   char m_result[RESULT_AREA_CAPACITY];
   char m_moduleDir[MODULE_DIR_CAPACITY];
   char m_gwBaseUrl[GW_URL_CAPACITY];
+  // Install mark: this object's last update run succeeded, so MV_clean may install the table it
+  // fetched. Cleared by MV_init, by the start of every run and by MV_clean.
+  bool m_updateSucceeded;
+  // Time limits of this object's downloads: the build's defaults (tests shorten them).
+  HttpLimits m_netLimits;
 };

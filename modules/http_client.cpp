@@ -2,6 +2,8 @@
 
 #include <string.h>
 
+#include "support/crt.h"
+#include "support/file_util.h"
 #include "support/gzip_file.h"
 #include "support/status.h"
 #include "support/string_util.h"
@@ -41,10 +43,55 @@ void HttpBody_Abandon(HttpBody* body) {
   body->file = nullptr;
 }
 
-int HttpBody_Finish(HttpBody* body, int64_t announced, const char* compressedPath, const char* installedPath) {
+int HttpBody_Finish(HttpBody* body, int64_t announced) {
   const bool closed = fclose(body->file) == 0;
   body->file = nullptr;
   if (!closed) return ERR_FILE_TOO_BIG;
   if (announced >= 0 && body->received < announced) return ERR_HTTP_SHORT_BODY;
-  return GzipDecompressFile(compressedPath, installedPath);
+  return STATUS_OK;
+}
+
+void HttpProgress_Start(HttpProgress* progress, const HttpLimits& limits, int64_t nowMs) {
+  progress->limits = limits;
+  progress->windowStartMs = nowMs;
+  progress->windowBytes = 0;
+}
+
+bool HttpProgress_Add(HttpProgress* progress, int64_t bytes, int64_t nowMs) {
+  progress->windowBytes += bytes;
+  if (nowMs < progress->windowStartMs) progress->windowStartMs = nowMs;  // the clock wrapped
+  const int64_t windowMs = int64_t{progress->limits.progressSeconds} * 1000;
+  if (nowMs - progress->windowStartMs < windowMs) return true;
+  const int64_t needed = int64_t{progress->limits.minBytesPerSecond} * progress->limits.progressSeconds;
+  if (progress->windowBytes < needed) return false;
+  progress->windowStartMs = nowMs;
+  progress->windowBytes = 0;
+  return true;
+}
+
+int Http_InstallBody(const char* compressedPath, const char* installedPath) {
+  // The temporary file lies in the module directory, so that the rename never crosses a volume.
+  char staged[HTTP_PATH_CAPACITY + sizeof HTTP_STAGED_SUFFIX] = {};
+  const int n = snprintf(staged, sizeof staged, "%s%s", installedPath, HTTP_STAGED_SUFFIX);
+  if (n < 0 || n >= static_cast<int>(sizeof staged)) {
+    _unlink(compressedPath);
+    return ERR_NO_FILE;
+  }
+  int result = GzipDecompressFile(compressedPath, staged);  // removes both files on failure
+  // (A check of the unpacked module belongs here, before it replaces the installed one.)
+  if (result == STATUS_OK) result = File_Replace(staged, installedPath);
+  if (result != STATUS_OK) _unlink(staged);
+  return result;
+}
+
+int HttpGetToFile(const char* url, const char* compressedPath, const char* installedPath, const HttpLimits& limits) {
+  if (compressedPath == nullptr || installedPath == nullptr) return ERR_NO_FILE;
+  const int result = HttpFetchBody(url, compressedPath, limits);
+  return result == STATUS_OK ? Http_InstallBody(compressedPath, installedPath) : result;
+}
+
+int DownloadTableFile(const char* url, const char* path, const HttpLimits& limits) {
+  if (url == nullptr || path == nullptr) return ERR_NO_FILE;
+  HttpDropCachedUrl(url);
+  return HttpFetchBody(url, path, limits);
 }

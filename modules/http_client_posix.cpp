@@ -1,5 +1,5 @@
 // Gateway HTTP client over libcurl: the same request and the same result codes as the WinINet
-// variant (one GET, HTTP/1.0, the one header text, nothing served from a cache).
+// variant (one GET, HTTP/1.0, the one header text, nothing served from a cache, the same limits).
 #include <curl/curl.h>
 #include <limits.h>
 #include <time.h>
@@ -16,10 +16,12 @@ constexpr long kMaxRedirects = 10;
 
 struct Transfer {
   CURL* curl;
-  const char* compressedPath;
+  const char* bodyPath;
   HttpBody body;
-  bool created;  // the compressed file exists (status 200 seen)
-  int failure;   // set by the body callback when it stops the transfer
+  HttpProgress progress;
+  int64_t counted;  // bytes the progress meter has seen
+  bool created;     // the body file exists (status 200 seen)
+  int failure;      // set by a callback when it stops the transfer
 };
 
 void AgentText(char* out, int capacity) {
@@ -33,8 +35,14 @@ void PauseBetweenChunks() {
   nanosleep(&oneMillisecond, nullptr);
 }
 
-// Body callback: the compressed file is created once the status is known to be 200; the body of
-// any other answer is not stored.
+int64_t NowMs() {
+  timespec now = {};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return int64_t{now.tv_sec} * 1000 + now.tv_nsec / 1000000;
+}
+
+// Body callback: the body file is created once the status is known to be 200; the body of any
+// other answer is not stored.
 size_t OnBody(char* data, size_t size, size_t count, void* user) {
   Transfer* t = static_cast<Transfer*>(user);
   const size_t length = size * count;
@@ -42,11 +50,15 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
     long status = 0;
     curl_easy_getinfo(t->curl, CURLINFO_RESPONSE_CODE, &status);
     if (status != 200) return length;
-    if (HttpBody_Create(&t->body, t->compressedPath) != STATUS_OK) {
+    if (HttpBody_Create(&t->body, t->bodyPath) != STATUS_OK) {
       t->failure = ERR_NO_FILE;
       return 0;
     }
     t->created = true;
+  }
+  if (t->body.received + static_cast<int64_t>(length) > HTTP_MAX_BODY_BYTES) {
+    t->failure = ERR_HTTP_BODY_TOO_BIG;
+    return 0;
   }
   const int written = HttpBody_Append(&t->body, data, static_cast<int>(length));
   if (written != STATUS_OK) {
@@ -57,8 +69,22 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
   return length;
 }
 
-// Options shared by the module fetch and the table download.
-curl_slist* SetCommonOptions(CURL* curl, const char* url, const char* agent) {
+// Progress callback, called about once a second even while nothing arrives: stops a transfer that
+// brings too few bytes over a window (from the connect on, so an answer that never starts counts).
+int OnProgress(void* user, curl_off_t, curl_off_t received, curl_off_t, curl_off_t) {
+  Transfer* t = static_cast<Transfer*>(user);
+  const int64_t added = static_cast<int64_t>(received) > t->counted ? static_cast<int64_t>(received) - t->counted : 0;
+  t->counted += added;
+  if (HttpProgress_Add(&t->progress, added, NowMs())) return 0;
+  t->failure = ERR_HTTP_STALLED;
+  return 1;
+}
+
+// Options of every fetch.
+curl_slist* SetOptions(Transfer* t, const char* url, bool tls, const HttpLimits& limits) {
+  char agent[256];
+  AgentText(agent, sizeof agent);
+  CURL* curl = t->curl;
   curl_slist* headers = nullptr;
   headers = curl_slist_append(headers, "Content-Type: application/x-www-form-urlencoded");
   headers = curl_slist_append(headers, "Pragma: no-cache");  // no proxy may answer from its cache
@@ -70,84 +96,85 @@ curl_slist* SetCommonOptions(CURL* curl, const char* url, const char* agent) {
   curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
-  curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  // A TLS request never follows a redirect to plain http.
+  curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, tls ? "https" : "http,https");
   curl_easy_setopt(curl, CURLOPT_MAXREDIRS, kMaxRedirects);
   // The server certificate is checked: chain to a trusted CA and the host name.
   curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
   curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, static_cast<long>(limits.connectSeconds));
+  curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(HTTP_MAX_BODY_BYTES));
+  curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, OnProgress);
+  curl_easy_setopt(curl, CURLOPT_XFERINFODATA, t);
+  curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, static_cast<long>(HTTP_READ_CHUNK));
+  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, OnBody);
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, t);
   return headers;
 }
 
-int TransferResult(const Transfer& t, CURLcode code) {
+// The fetch's code from libcurl's and the callbacks' outcome and the last status seen.
+int TransferResult(const Transfer& t, CURLcode code, long status) {
   if (t.failure != STATUS_OK) return t.failure;
-  if (code == CURLE_PARTIAL_FILE) return ERR_HTTP_SHORT_BODY;
-  return static_cast<int>(code);
+  switch (code) {
+    case CURLE_OK:
+      break;
+    case CURLE_PARTIAL_FILE:
+      return ERR_HTTP_SHORT_BODY;
+    case CURLE_FILESIZE_EXCEEDED:
+      return ERR_HTTP_BODY_TOO_BIG;
+    case CURLE_OPERATION_TIMEDOUT:
+      return ERR_HTTP_STALLED;
+    case CURLE_UNSUPPORTED_PROTOCOL:  // a refused redirect, or an answer that is no HTTP
+    case CURLE_WEIRD_SERVER_REPLY:
+      if (status >= 300 && status <= 399) return ERR_HTTP_REDIRECT_REFUSED;
+      return ERR_HTTP_BAD_STATUS;
+    default:
+      return static_cast<int>(code);
+  }
+  if (!Http_IsStatusNumber(status)) return ERR_HTTP_BAD_STATUS;
+  return status == 200 ? STATUS_OK : static_cast<int>(status);
 }
 
 }  // namespace
 
-int HttpGetToFile(const char* url, const char* compressedPath, const char* installedPath) {
+int HttpFetchBody(const char* url, const char* bodyPath, const HttpLimits& limits) {
+  if (bodyPath == nullptr) return ERR_NO_FILE;
   UrlParts parts;
   char target[URL_HOST_CAPACITY + URL_OBJECT_CAPACITY + 16];
   if (!Url_Split(url, &parts) || !Url_Compose(&parts, target, sizeof target)) {
+    _unlink(bodyPath);
     return static_cast<int>(CURLE_URL_MALFORMAT);
   }
-  char agent[256];
-  AgentText(agent, sizeof agent);
   Transfer t = {};
   t.curl = curl_easy_init();
-  if (t.curl == nullptr) return static_cast<int>(CURLE_FAILED_INIT);
-  t.compressedPath = compressedPath;
-  curl_slist* headers = SetCommonOptions(t.curl, target, agent);
-  curl_easy_setopt(t.curl, CURLOPT_BUFFERSIZE, static_cast<long>(HTTP_READ_CHUNK));
-  curl_easy_setopt(t.curl, CURLOPT_WRITEFUNCTION, OnBody);
-  curl_easy_setopt(t.curl, CURLOPT_WRITEDATA, &t);
+  if (t.curl == nullptr) {
+    _unlink(bodyPath);
+    return static_cast<int>(CURLE_FAILED_INIT);
+  }
+  t.bodyPath = bodyPath;
+  HttpProgress_Start(&t.progress, limits, NowMs());
+  curl_slist* headers = SetOptions(&t, target, Url_UsesTls(&parts), limits);
 
-  int result = TransferResult(t, curl_easy_perform(t.curl));
+  const CURLcode code = curl_easy_perform(t.curl);
   long status = 0;
   curl_easy_getinfo(t.curl, CURLINFO_RESPONSE_CODE, &status);
   curl_off_t announced = -1;
   curl_easy_getinfo(t.curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
-  if (result == STATUS_OK && status != 200) {
-    result = static_cast<int>(status);
-  } else if (result == STATUS_OK && !t.created) {
-    result = HttpBody_Create(&t.body, compressedPath);  // 200 with an empty body
+  int result = TransferResult(t, code, status);
+  if (result == STATUS_OK && !t.created) {
+    result = HttpBody_Create(&t.body, bodyPath);  // 200 with an empty body
     t.created = result == STATUS_OK;
   }
   if (result == STATUS_OK) {
-    result = HttpBody_Finish(&t.body, announced, compressedPath, installedPath);
+    result = HttpBody_Finish(&t.body, announced);
   } else {
     HttpBody_Abandon(&t.body);
   }
+  if (result != STATUS_OK) _unlink(bodyPath);
   curl_slist_free_all(headers);
   curl_easy_cleanup(t.curl);
   return result;
 }
 
 void HttpDropCachedUrl(const char*) {}  // libcurl keeps no cache between calls
-
-int DownloadTableFile(const char* url, const char* path) {
-  char agent[256];
-  AgentText(agent, sizeof agent);
-  FILE* file = path != nullptr ? fopen(path, "wb") : nullptr;
-  if (file == nullptr) return ERR_NO_FILE;
-  CURL* curl = curl_easy_init();
-  int result = static_cast<int>(CURLE_FAILED_INIT);
-  curl_slist* headers = nullptr;
-  if (curl != nullptr) {
-    headers = SetCommonOptions(curl, url, agent);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, file);  // libcurl's default writer: fwrite
-    curl_easy_setopt(curl, CURLOPT_FAILONERROR, 1L);
-    result = static_cast<int>(curl_easy_perform(curl));
-    long status = 0;
-    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
-    if (result == CURLE_HTTP_RETURNED_ERROR || (result == CURLE_OK && status != 200)) {
-      result = static_cast<int>(status);
-    }
-  }
-  if (fclose(file) != 0 && result == STATUS_OK) result = ERR_FILE_TOO_BIG;
-  if (result != STATUS_OK) _unlink(path);
-  curl_slist_free_all(headers);
-  if (curl != nullptr) curl_easy_cleanup(curl);
-  return result;
-}

@@ -3,6 +3,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "support/crt.h"
 #include "support/file_util.h"
 #include "support/status.h"
 #include "support/text_buffer.h"
@@ -14,6 +15,30 @@ constexpr int kPathTextCapacity = 8196;
 // The levels below the install root, each preceded by a separator; the module directory is the
 // third, the temporary directory the fourth.
 enum { kMakerLevel, kProductLevel, kModuleLevel, kTempLevel, kLevelCount };
+
+// Names Windows maps to devices in any folder: CON, PRN, AUX, NUL, COM1-9, LPT1-9, and the console's
+// CONIN$ and CONOUT$.
+bool IsDeviceStem(const char* stem, size_t length) {
+  static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+  char word[8] = {};
+  if (length >= sizeof word) return false;
+  memcpy(word, stem, length);
+  for (const char* device : kDevices) {
+    if (_stricmp(word, device) == 0) return true;
+  }
+  const char digit = word[3];
+  word[3] = '\0';
+  return length == 4 && (_stricmp(word, "COM") == 0 || _stricmp(word, "LPT") == 0) && digit >= '1' && digit <= '9';
+}
+
+// A device name stays one with any extension, letter case, trailing dots or spaces ("aux.dll",
+// "Nul .txt", "COM1..."): Windows looks at the part before the first dot with its trailing spaces
+// dropped.
+bool IsDeviceName(const char* name) {
+  size_t length = strcspn(name, ".");
+  while (length > 0 && name[length - 1] == ' ') --length;
+  return IsDeviceStem(name, length);
+}
 
 // Creates the directory named by the first `length` characters of the path text.
 void MakeLevel(char* path, int length) {
@@ -39,6 +64,7 @@ bool IsPlainDirName(const char* name) {
   if (name == nullptr) return false;
   if (strpbrk(name, "\\/:") != nullptr) return false;
   if (strstr(name, "..") != nullptr) return false;
+  if (IsDeviceName(name)) return false;
   // Windows drops trailing dots and spaces from a path level, so "." or ". " would name the parent.
   return name[0] == '\0' || strspn(name, ". ") != strlen(name);
 }

@@ -36,7 +36,9 @@ bool Path_Join(char* out, int capacity, const char* dir, const char* name, const
 int SetCurrentDir(const char* dir);
 
 // True when name is a single path level that stays where it is put: no slash, backslash or drive
-// colon, no "..", and not made of dots and spaces only. The empty text passes.
+// colon, no "..", not made of dots and spaces only, and no name Windows maps to a device (CON, PRN,
+// AUX, NUL, COM1-9, LPT1-9, CONIN$, CONOUT$, with any extension, letter case, trailing dots or
+// spaces). The empty text passes.
 bool IsPlainDirName(const char* name);
 
 // Creates root\Vexo, root\Vexo\<name>, root\Vexo\<name>\ActiveX (copied into moduleDir and made the

@@ -19,6 +19,10 @@ int File_Write(FILE* file, const void* data, int length);
 int File_WriteAll(const char* path, const void* data, int length);
 // 0; ERR_REMOVE when remove fails; ERR_NO_FILE without a path.
 int File_Remove(const char* path);
+// Renames source over destination in one step (an earlier destination is replaced, never left
+// half-written). 0, ERR_NO_FILE without a path, or the platform's error code (positive).
+// file_util_win.cpp: MoveFileExA; file_util_posix.cpp: rename.
+int File_Replace(const char* source, const char* destination);
 
 // Formats a local time (seconds since 1970; negative means now) with strftime into out, or into one
 // shared 256-byte buffer when out is null. Returns the text.

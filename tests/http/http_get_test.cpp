@@ -118,11 +118,10 @@ TEST_F(HttpGet, ServerErrorIsItsStatus) {
   EXPECT_FALSE(Exists(gz_));
 }
 
-TEST_F(HttpGet, DamagedGzipLeavesNeitherFile) {
-  WriteBytes(installed_, "installed before");
-  EXPECT_EQ(Fetch(Plain("damaged.dll")), Z_DATA_ERROR_CODE);
-  EXPECT_FALSE(Exists(installed_));
+TEST_F(HttpGet, DamagedGzipLeavesTheInstalledFileAsItWas) {
+  ExpectInstalledUntouched(Z_DATA_ERROR_CODE, Plain("damaged.dll"));
   EXPECT_FALSE(Exists(gz_));
+  EXPECT_FALSE(Exists(installed_ + HTTP_STAGED_SUFFIX)) << "no temporary file";
 }
 
 TEST_F(HttpGet, BodyShorterThanAnnouncedIsNeverInstalled) {

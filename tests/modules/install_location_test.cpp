@@ -94,6 +94,9 @@ TEST_F(InstallLocationTest, SecondRunChangesNothing) {
 }
 
 TEST_F(InstallLocationTest, DotsInsideANameAreAccepted) {
+  for (const char* name : {"COM10", "COM0", "Console", "LPT", "xNUL", "AUX_", "CON_1.dll"}) {
+    EXPECT_TRUE(IsPlainDirName(name)) << name << " is no device";
+  }
   ASSERT_EQ(0, PrepareModuleDir("Mirovan7.0 beta", moduleDir_, sizeof moduleDir_));
   EXPECT_EQ(Join({"Vexo", "Mirovan7.0 beta", "ActiveX"}), moduleDir_);
   EXPECT_TRUE(fs::is_directory(Join({"Vexo", "Mirovan7.0 beta", "ActiveX", "temp"})));
@@ -104,7 +107,10 @@ TEST_F(InstallLocationTest, DotsInsideANameAreAccepted) {
 TEST_F(InstallLocationTest, NamesLeavingTheMakerDirectoryAreRefused) {
   const char* const refused[] = {"..",     "../x",     "..\\x",   "a/b",  "a\\b", "C:x",
                                  "C:",     "x/../../y", "..\\..\\Windows", ".", ". .", ".. ",
-                                 "a..b"};
+                                 "a..b",
+                                 // names Windows maps to devices, in any dress
+                                 "CON", "prn", "Aux.dll", "NUL.tar.gz", "com1", "COM9.", "lpt5 .x",
+                                 "Lpt1. .", "CONOUT$", "conin$.txt"};
   for (const char* name : refused) {
     SCOPED_TRACE(name);
     memset(moduleDir_, 'x', sizeof moduleDir_ - 1);

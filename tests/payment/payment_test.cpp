@@ -4,6 +4,7 @@
 // the files in the module directory, the requests the gateway served and how often the payment
 // modules were loaded.
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -27,6 +28,9 @@ const char kMain[] = "MVmainUI70.dll";
 // The folder the fixture's gateway serves, below the program's working folder (MV_init changes the
 // current directory, so the path is made absolute before any test runs).
 const fs::path kGatewayFolder = fs::absolute("gateway/modules");
+// The build's time limits are 30 s; the payments here run with a 2-second window, so that a stalled
+// gateway costs seconds.
+constexpr HttpLimits kTestLimits = {2, 2, HTTP_PROGRESS_MIN_RATE};
 
 std::string ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -67,6 +71,7 @@ class PaymentTest : public PluginObjectTest {
       fs::copy_file(fs::path(VEXO_SAMPLE_MODULE_DIR) / name, kGatewayFolder / name);
     }
     ASSERT_TRUE(Configure(""));
+    Command()->m_netLimits = kTestLimits;
     // A product directory of this test's own, empty.
     product_ = std::string("Pay_") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
     Call("MV_init", product_.c_str());
@@ -123,7 +128,19 @@ class PaymentTest : public PluginObjectTest {
     return answer;
   }
 
-  fs::path ModuleDir() { return static_cast<ZAVavodur*>(static_cast<ScriptObjectBase*>(object))->m_moduleDir; }
+  ZAVavodur* Command() { return static_cast<ZAVavodur*>(static_cast<ScriptObjectBase*>(object)); }
+  fs::path ModuleDir() { return Command()->m_moduleDir; }
+  // Under Wine the serial and printer ports lead to plain files (cmake/wine-run.sh): a name that
+  // reached a device would have written into one of them.
+  static void ExpectPortsUntouched() {
+    if (std::string(VEXO_WINE_PORTS_DIR).empty()) return;
+    int ports = 0;
+    for (const fs::directory_entry& e : fs::directory_iterator(VEXO_WINE_PORTS_DIR)) {
+      ++ports;
+      EXPECT_EQ(0u, fs::file_size(e.path())) << e.path();
+    }
+    EXPECT_EQ(18, ports) << "COM1-9 and LPT1-9";
+  }
   fs::path Installed(const char* name) { return ModuleDir() / name; }
   static std::string Sample(const char* name) { return ReadFile(fs::path(VEXO_SAMPLE_MODULE_DIR) / name); }
   // The names in the module directory (the temp folder aside).
@@ -190,7 +207,7 @@ TEST_F(PaymentTest, MissingConfigurationFailsBeforeAnyRequest) {
 
 TEST_F(PaymentTest, ARefusedProductDirectoryFailsBeforeAnyRequest) {
   const LoadCounts before = LoadCounts::Now();
-  for (const char* name : {"..", "..\\Escape", "a/b", "C:Escape"}) {
+  for (const char* name : {"..", "..\\Escape", "a/b", "C:Escape", "COM1", "nul.dll"}) {
     Call("MV_init", name);
     EXPECT_EQ(fs::path(), ModuleDir()) << name;
     SetPayment();
@@ -200,6 +217,7 @@ TEST_F(PaymentTest, ARefusedProductDirectoryFailsBeforeAnyRequest) {
   }
   EXPECT_EQ(Names{}, Requested()) << "no network use";
   EXPECT_EQ("control 0/0 main 0/0", LoadCounts::Now().Since(before).Text());
+  ExpectPortsUntouched();
 }
 
 // --- Deciding what to fetch ---
@@ -314,8 +332,8 @@ TEST_F(PaymentTest, BodiesArePlainOrGzipAndDamagedGzipLeavesNothing) {
   ASSERT_TRUE(Configure("--damage\nMVmainUI70.dll"));
   EXPECT_EQ("FAIL", Pay(false));
   EXPECT_EQ("P003", Call("MV_getdata", "res_cd"));
-  EXPECT_FALSE(fs::exists(Installed(kMain))) << "the damaged file is not installed, the old one is gone";
-  EXPECT_EQ((Names{kControl}), DirNames()) << "and no compressed file is left";
+  EXPECT_EQ(Sample(kMain), ReadFile(Installed(kMain))) << "the damaged file is not installed, the old one stays";
+  EXPECT_EQ((Names{kControl, kMain}), DirNames()) << "and no compressed or temporary file is left";
 }
 
 TEST_F(PaymentTest, AFolderThatCannotBeWrittenFailsTheRun) {
@@ -387,7 +405,8 @@ TEST_F(PaymentTest, ModuleStartFailures) {
 TEST_F(PaymentTest, ATableNameThatLeavesTheModuleDirectoryIsRefused) {
   const fs::path outside = ModuleDir().parent_path();
   fs::remove(outside / "escape.dll");
-  for (const char* name : {"../escape.dll", "..\\escape.dll", "sub/escape.dll", "C:escape.dll", ".."}) {
+  for (const char* name : {"../escape.dll", "..\\escape.dll", "sub/escape.dll", "C:escape.dll", "..", "COM1", "aux.dll",
+                           "NUL", "Lpt9.log. "}) {
     ASSERT_TRUE(Configure(std::string("--bad-name\n") + name));
     EXPECT_EQ("FAIL", Pay(false)) << name;
     EXPECT_EQ("P003", Call("MV_getdata", "res_cd")) << name;
@@ -397,6 +416,7 @@ TEST_F(PaymentTest, ATableNameThatLeavesTheModuleDirectoryIsRefused) {
     Call("MV_clean");
     EXPECT_FALSE(fs::exists(Installed("MirovanVer.tbl"))) << name;
   }
+  ExpectPortsUntouched();
 }
 
 TEST_F(PaymentTest, HttpsChecksTheGatewayCertificate) {
@@ -410,13 +430,68 @@ TEST_F(PaymentTest, HttpsChecksTheGatewayCertificate) {
     EXPECT_EQ(Names{}, DirNames()) << identity;
     Call("MV_clean");
   }
-  ASSERT_TRUE(Configure(""));
+  ASSERT_TRUE(Configure("--redirect\nMVmainUI70.dll=https://localhost:18443/plugin/file/MVmainUI70.dll?redirected=1"));
   Call("MV_init", product_.c_str());
   SetPayment("localhost", kProductionAddr);
   EXPECT_EQ("SUCC", Call("MV_start")) << "a certificate from the trusted test CA";
-  EXPECT_EQ(kAll, Requested());
+  EXPECT_EQ((Names{"MirovanVer.tbl", kControl, kMain, "MVmainUI70.dll?redirected=1"}), Requested())
+      << "a redirect that stays on https is followed";
   EXPECT_EQ(Sample(kMain), ReadFile(Installed(kMain)));
   Call("MV_clean");
+}
+
+// --- A hostile or broken gateway ---
+
+// Every case ends the run with "FAIL" and P003 within a bounded time, leaves the installed module
+// byte for byte as it was and no compressed or temporary file, and MV_clean records nothing.
+TEST_F(PaymentTest, AHostileGatewayNeitherHangsNorHalfInstalls) {
+  const Names table = kTableOnly;
+  const Names modules = {"MirovanVer.tbl", kControl, kMain};
+  const std::string toHttp = "--redirect\nMVmainUI70.dll=http://127.0.0.1:18080/plugin/file/MVmainUI70.dll?redirected=1";
+  struct Case {
+    std::string switches;
+    Names requested;
+    const char* gwUrl = "test";
+    const char* updateAddr = kTestGatewayAddr;
+  };
+  const Case cases[] = {
+      {"--stall\nMirovanVer.tbl", table},              // accepts and never answers
+      {"--trickle\nMVmainUI70.dll", modules},           // ten bytes a second
+      {"--bad-status\nMirovanVer.tbl=000 Zero", table},
+      {"--bad-status\nMVmainUI70.dll=abc Letters", modules},
+      {"--bad-status\nMVmainUI70.dll=600 Beyond", modules},
+      {"--endless\nMVmainUI70.dll", modules},           // cut at the body limit
+      {"--bomb\nMVmainUI70.dll", modules},              // cut at the unpacked limit
+      {toHttp, modules, "localhost", kProductionAddr},  // https never goes on over http
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.switches);
+    for (const fs::directory_entry& e : fs::directory_iterator(ModuleDir()))
+      if (e.path().filename() != "temp") fs::remove_all(e.path());
+    WriteFile(Installed(kMain), "old main module");
+    ASSERT_TRUE(Configure(c.switches));
+    Call("MV_init", product_.c_str());
+    SetPayment(c.gwUrl, c.updateAddr);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ("FAIL", Call("MV_start"));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+    EXPECT_EQ("P003", Call("MV_getdata", "res_cd"));
+    EXPECT_EQ(c.requested, Requested());
+    EXPECT_EQ("old main module", ReadFile(Installed(kMain)));
+    EXPECT_EQ(c.requested == table ? Names{kMain} : (Names{kControl, kMain}), DirNames());
+    Call("MV_clean");
+    EXPECT_FALSE(fs::exists(Installed("MirovanVer.tbl")));
+    EXPECT_TRUE(fs::is_empty(ModuleDir() / "temp"));
+  }
+}
+
+TEST_F(PaymentTest, ASlowBodyThatKeepsMovingArrives) {
+  ASSERT_TRUE(Configure("--slow\nMVmainUI70.dll\n--slow-ms\n400"));  // longer than one 2-second window
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ("SUCC", Pay());
+  EXPECT_GT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  EXPECT_EQ(kAll, Requested());
+  EXPECT_EQ(Sample(kMain), ReadFile(Installed(kMain)));
 }
 
 }  // namespace

@@ -11,7 +11,9 @@
 #include <sys/stat.h>
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <chrono>
 #include <fstream>
@@ -33,6 +35,8 @@ const char kUsage[] =
     "          [--extra-entries N] [--bad-name NAME]\n"
     "  faults: [--status NAME=CODE] [--truncate NAME] [--drop NAME] [--damage NAME]\n"
     "          [--slow NAME] [--slow-ms MS] [--plain NAME]\n"
+    "  hostile: [--stall NAME] [--trickle NAME] [--trickle-ms MS] [--redirect NAME=URL]\n"
+    "          [--bad-status NAME=TEXT] [--endless NAME] [--bomb NAME]\n"
     "  tls:    [--identity NAME=CERT:KEY]... [--use-identity NAME]\n"
     "  test control on the plain listener: [--control]\n"
     "    POST /control/configure  body: table, fault and --use-identity options, one word per line;\n"
@@ -75,6 +79,13 @@ bool ParseOptions(int argc, char** argv, GatewayOptions* o) {
     else if (flag == "--slow") o->slow.insert(arg);
     else if (flag == "--slow-ms") o->slowMs = std::stoi(arg);
     else if (flag == "--plain") o->plain.insert(arg);
+    else if (flag == "--stall") o->stall.insert(arg);
+    else if (flag == "--trickle") o->trickle.insert(arg);
+    else if (flag == "--trickle-ms") o->trickleMs = std::stoi(arg);
+    else if (flag == "--endless") o->endless.insert(arg);
+    else if (flag == "--bomb") o->bomb.insert(arg);
+    else if (SplitPair(arg, &key, &value) && flag == "--redirect") o->redirect[key] = value;
+    else if (SplitPair(arg, &key, &value) && flag == "--bad-status") o->badStatus[key] = value;
     else if (flag == "--use-identity") o->useIdentity = arg;
     else if (SplitPair(arg, &key, &value) && flag == "--identity") o->identities[key] = value;
     else if (SplitPair(arg, &key, &value) && flag == "--version") o->versions[key] = value;
@@ -227,6 +238,25 @@ class Gateway {
       DropConnection(req);
       return;
     }
+    if (o.stall.count(name) != 0) {
+      Log(req, tls, "stalled");
+      WaitUntilClientLeaves(req);
+      return;
+    }
+    const auto redirect = o.redirect.find(name);
+    if (redirect != o.redirect.end() && !req.has_param("redirected")) {
+      Log(req, tls, "302 to " + redirect->second);
+      res.set_redirect(redirect->second, 302);
+      return;
+    }
+    if (o.endless.count(name) != 0) {
+      Log(req, tls, "200 endless body");
+      res.set_content_provider("application/octet-stream", [](size_t, httplib::DataSink& sink) {
+        static const std::string zeros(64 * 1024, '\0');
+        return sink.write(zeros.data(), zeros.size());
+      });
+      return;
+    }
     auto body = std::make_shared<std::string>();
     if (name == ModuleCatalog::kTableName) {
       *body = catalog.Table();
@@ -239,6 +269,14 @@ class Gateway {
       return;
     }
     if (o.damage.count(name) != 0) *body = DamageGzip(*body);
+    if (o.bomb.count(name) != 0) *body = Bomb();
+    const auto badStatus = o.badStatus.find(name);
+    if (badStatus != o.badStatus.end()) {
+      Log(req, tls, "bad status line " + badStatus->second);
+      AnswerRaw(req, "HTTP/1.0 " + badStatus->second + "\r\nContent-Length: " + std::to_string(body->size()) +
+                         "\r\nConnection: close\r\n\r\n" + *body);
+      return;
+    }
     const char* type = "application/octet-stream";
     if (o.truncate.count(name) != 0) {
       Log(req, tls, "200 truncated body");
@@ -246,6 +284,13 @@ class Gateway {
       res.set_content_provider(body->size(), type, [body, sent](size_t offset, size_t, httplib::DataSink& sink) {
         if (offset == 0 && sent > 0) sink.write(body->data(), sent);
         return false;  // closes the connection short of the announced length
+      });
+    } else if (o.trickle.count(name) != 0) {
+      Log(req, tls, "200 trickled body");
+      const int pause = o.trickleMs;
+      res.set_content_provider(body->size(), type, [body, pause](size_t offset, size_t, httplib::DataSink& sink) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(pause));
+        return sink.write(body->data() + offset, 1);
       });
     } else if (o.slow.count(name) != 0) {
       Log(req, tls, "200 slow body");
@@ -262,14 +307,12 @@ class Gateway {
     }
   }
 
-  // Shuts the client's connection down before any answer: the socket is found by its two ports.
-  static void DropConnection(const httplib::Request& req) {
-    if (req.ssl != nullptr) {
-      shutdown(SSL_get_fd(req.ssl), SHUT_RDWR);
-      return;
-    }
+  // The client's socket, found by its two ports (-1 when it is gone).
+  static int ClientSocket(const httplib::Request& req) {
+    if (req.ssl != nullptr) return SSL_get_fd(req.ssl);
     DIR* fds = opendir("/proc/self/fd");
-    if (fds == nullptr) return;
+    if (fds == nullptr) return -1;
+    int found = -1;
     while (const dirent* entry = readdir(fds)) {
       const int fd = atoi(entry->d_name);
       struct stat st;
@@ -280,11 +323,62 @@ class Gateway {
           getsockname(fd, reinterpret_cast<sockaddr*>(&local), &localLength) != 0 || peer.sin_family != AF_INET) {
         continue;
       }
-      if (ntohs(peer.sin_port) == req.remote_port && ntohs(local.sin_port) == req.local_port) {
-        shutdown(fd, SHUT_RDWR);
-      }
+      if (ntohs(peer.sin_port) == req.remote_port && ntohs(local.sin_port) == req.local_port) found = fd;
     }
     closedir(fds);
+    return found;
+  }
+
+  // Shuts the client's connection down before any answer.
+  static void DropConnection(const httplib::Request& req) {
+    const int fd = ClientSocket(req);
+    if (fd >= 0) shutdown(fd, SHUT_RDWR);
+  }
+
+  // Writes an answer the HTTP library could not make (a broken status line) and closes.
+  static void AnswerRaw(const httplib::Request& req, const std::string& bytes) {
+    const int fd = ClientSocket(req);
+    if (fd < 0) return;
+    for (size_t sent = 0; sent < bytes.size();) {
+      const ssize_t n = send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+      if (n <= 0) break;
+      sent += static_cast<size_t>(n);
+    }
+    shutdown(fd, SHUT_RDWR);
+  }
+
+  // Holds an accepted request without a byte of answer until the client closes (at most 10 minutes).
+  static void WaitUntilClientLeaves(const httplib::Request& req) {
+    const int fd = ClientSocket(req);
+    for (int waited = 0; fd >= 0 && waited < 600 * 10; ++waited) {
+      pollfd p = {fd, POLLIN | POLLRDHUP, 0};
+      if (poll(&p, 1, 100) > 0) {
+        char byte;
+        if ((p.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0 || recv(fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT) == 0) break;
+      }
+    }
+    if (fd >= 0) shutdown(fd, SHUT_RDWR);
+  }
+
+  // Concatenated gzip members, each 16 MiB of zeros: 160 MiB unpacked from about 160 KB.
+  static std::string Bomb() {
+    static const std::string bomb = [] {
+      const std::string zeros(16 * 1024 * 1024, '\0');
+      z_stream z = {};
+      deflateInit2(&z, Z_BEST_COMPRESSION, Z_DEFLATED, 15 + 16, 9, Z_DEFAULT_STRATEGY);
+      std::string member(deflateBound(&z, zeros.size()), '\0');
+      z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(zeros.data()));
+      z.avail_in = static_cast<uInt>(zeros.size());
+      z.next_out = reinterpret_cast<Bytef*>(&member[0]);
+      z.avail_out = static_cast<uInt>(member.size());
+      deflate(&z, Z_FINISH);
+      member.resize(z.total_out);
+      deflateEnd(&z);
+      std::string all;
+      for (int i = 0; i < 10; ++i) all += member;
+      return all;
+    }();
+    return bomb;
   }
 
   void Log(const httplib::Request& req, bool tls, const std::string& outcome) {

@@ -29,6 +29,14 @@ struct GatewayOptions {
   std::set<std::string> slow;         // body in 8 pieces with a pause between them
   std::set<std::string> plain;        // the file as it is, not compressed
   int slowMs = 100;
+  // Hostile gateway faults, by served name.
+  std::set<std::string> stall;        // accept the request and never answer
+  std::set<std::string> trickle;      // announce the whole body, send one byte every trickleMs
+  int trickleMs = 100;
+  std::map<std::string, std::string> redirect;   // 302 to this URL, unless the query has "redirected"
+  std::map<std::string, std::string> badStatus;  // status line "HTTP/1.0 " + this text (plain listener)
+  std::set<std::string> endless;      // 200 without a length, zeros until the client gives up
+  std::set<std::string> bomb;         // gzip data that unpacks to 160 MiB of zeros
   // Test control (--control): POST /control/configure replaces the table and fault switches and
   // rereads the folder; GET /control/log answers the requests logged since. Plain listener only.
   bool control = false;
