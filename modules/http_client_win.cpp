@@ -57,7 +57,8 @@ int LastError() {
   return error == ERROR_INTERNET_TIMEOUT ? ERR_HTTP_STALLED : static_cast<int>(error);
 }
 
-// The connect limit, and the progress window as the longest wait for one send or receive.
+// The connect limit, and the progress window as the longest wait for one send or receive (the
+// request handle carries them into the connection it opens).
 bool SetTimeLimits(HINTERNET handle, const HttpLimits& limits) {
   DWORD connect = static_cast<DWORD>(limits.connectSeconds) * 1000;
   DWORD wait = static_cast<DWORD>(limits.progressSeconds) * 1000;
@@ -72,7 +73,6 @@ int SendRequest(const UrlParts& parts, const HttpLimits& limits, Handles* h) {
   AgentText(agent, sizeof agent);
   h->internet = InternetOpenA(agent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
   if (h->internet == nullptr) return LastError();
-  if (!SetTimeLimits(h->internet, limits)) return LastError();
   h->connection = InternetConnectA(h->internet, parts.host, parts.port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
   if (h->connection == nullptr) return LastError();
   const bool tls = Url_UsesTls(&parts);

@@ -1,5 +1,5 @@
 // HttpGetToFile and DownloadTableFile against the local gateways on loopback (started by the ctest
-// fixture). The same cases run natively (libcurl) and under Wine (WinINet, URL Monikers).
+// fixture). The same cases run natively (libcurl) and under Wine (WinINet).
 #include <gtest/gtest.h>
 
 #include <fstream>

@@ -83,7 +83,7 @@ mkdir -p "$XDG_DATA_HOME"
 measure native "$XDG_DATA_HOME/Vexo/VexoBench" \
   env ASAN_OPTIONS=detect_leaks=0 build/native/tools/demo/payment-demo "$root/build/native/shell/zoRozoridEverid.so"
 echo
-echo "== win32 (zoRozoridEverid.dll under Wine: WinINet, URL Monikers)"
+echo "== win32 (zoRozoridEverid.dll under Wine: WinINet)"
 cmake/wine-run.sh cmd /c exit >/dev/null 2>&1 || true   # creates the prefix on first use
 wineserver -p 60 >/dev/null 2>&1 || true                 # one wineserver for all runs
 measure win32 "$(echo "$WINEPREFIX"/drive_c/users/*/AppData/LocalLow)/Vexo/VexoBench" \
