@@ -20,6 +20,7 @@ struct Transfer {
   HttpBody body;
   HttpProgress progress;
   int64_t counted;  // bytes the progress meter has seen
+  int64_t unpaused; // bytes stored since the last pause
   bool created;     // the body file exists (status 200 seen)
   int failure;      // set by a callback when it stops the transfer
 };
@@ -65,7 +66,12 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
     t->failure = written;
     return 0;
   }
-  PauseBetweenChunks();
+  // One pause per chunk of HTTP_READ_CHUNK bytes, as the WinINet variant reads them.
+  t->unpaused += static_cast<int64_t>(length);
+  if (t->unpaused >= HTTP_READ_CHUNK) {
+    t->unpaused = 0;
+    PauseBetweenChunks();
+  }
   return length;
 }
 
