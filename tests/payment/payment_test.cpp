@@ -322,7 +322,7 @@ TEST_F(PaymentTest, TheFirstFailedFetchEndsTheRunAndNothingIsRecordedAsInstalled
       << "the next run compares against no table and fetches again";
 }
 
-TEST_F(PaymentTest, BodiesArePlainOrGzipAndDamagedGzipLeavesNothing) {
+TEST_F(PaymentTest, BodiesArePlainOrGzipAndDamagedGzipLeavesTheOldModule) {
   ASSERT_TRUE(Configure("--plain\nMVmainUI70.dll"));
   EXPECT_EQ("SUCC", Pay());
   EXPECT_EQ(Sample(kMain), ReadFile(Installed(kMain))) << "a plain body is installed as it is";
