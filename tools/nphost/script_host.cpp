@@ -7,7 +7,7 @@
 #include <chrono>
 #include <vector>
 
-#include "browser/test_browser.h"
+#include "host/browser.h"
 #include "duktape.h"
 #include "tools/nphost/process_memory.h"
 
@@ -65,7 +65,7 @@ struct Bridge {
   static void PushKey(duk_context* ctx, NPIdentifier id) {
     std::string text;
     int32_t number = 0;
-    if (testbrowser::Browser::IdentifierName(id, &text, &number)) {
+    if (host::Browser::IdentifierName(id, &text, &number)) {
       duk_push_lstring(ctx, text.data(), text.size());
     } else {
       duk_push_int(ctx, number);
@@ -511,7 +511,7 @@ struct Bridge {
   }
   // nphost.counters(): what the browser side counts, and the process memory.
   static duk_ret_t Counters(duk_context* ctx) {
-    testbrowser::Browser& b = g_host->browser_;
+    host::Browser& b = g_host->browser_;
     duk_push_object(ctx);
     duk_push_number(ctx, static_cast<double>(b.LiveObjects()));
     duk_put_prop_string(ctx, -2, "objects");
@@ -539,7 +539,7 @@ struct Bridge {
   // nphost.windowProperty(name): the window's property read the way the plug-in reads it, through
   // NPN_GetProperty on the browser's window NPObject.
   static duk_ret_t WindowProperty(duk_context* ctx) {
-    testbrowser::Browser& b = g_host->browser_;
+    host::Browser& b = g_host->browser_;
     NPVariant value;
     VOID_TO_NPVARIANT(value);
     if (b.window() == nullptr ||
@@ -564,7 +564,7 @@ NPClass Bridge::scriptClass = {
     Bridge::Construct,
 };
 
-ScriptHost::ScriptHost(testbrowser::Browser& browser) : browser_(browser) {
+ScriptHost::ScriptHost(host::Browser& browser) : browser_(browser) {
   ctx_ = duk_create_heap_default();
   if (ctx_ == nullptr) return;
   g_host = this;

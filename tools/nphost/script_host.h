@@ -14,14 +14,14 @@
 #include "npapi/npapi.h"
 #include "tools/nphost/page.h"
 
-namespace testbrowser {
+namespace host {
 class Browser;
 }
 struct duk_hthread;
 
 class ScriptHost {
  public:
-  explicit ScriptHost(testbrowser::Browser& browser);
+  explicit ScriptHost(host::Browser& browser);
   ~ScriptHost();
   ScriptHost(const ScriptHost&) = delete;
   ScriptHost& operator=(const ScriptHost&) = delete;
@@ -48,6 +48,6 @@ class ScriptHost {
  private:
   friend struct Bridge;
   duk_hthread* ctx_ = nullptr;
-  testbrowser::Browser& browser_;
+  host::Browser& browser_;
   int errors_ = 0;
 };
