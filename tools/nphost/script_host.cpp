@@ -11,6 +11,8 @@
 #include "duktape.h"
 #include "tools/nphost/process_memory.h"
 
+extern const char kEventLoopScript[];  // event_loop.cpp
+
 namespace {
 
 ScriptHost* g_host = nullptr;
@@ -23,6 +25,7 @@ ScriptHost* g_host = nullptr;
 #define STASH_OBJECTS "objects"                     // heap stash: script objects lent to the plug-in
 #define STASH_HANDLER "handler"                     // heap stash: the proxy handler of plug-in objects
 #define STASH_ELEMENTS "elements"                   // heap stash: elements by id
+#define STASH_RUN_QUEUED "runQueued"                // heap stash: the event loop's runner
 
 // Script objects that the plug-in holds: an NPObject of the host's class naming a stash slot.
 struct ScriptObject : NPObject {
@@ -630,6 +633,17 @@ void ScriptHost::SetUpPage(const Page& page) {
   duk_put_prop_string(ctx, -2, "nphost");
   duk_pop(ctx);
 
+  // Promise and setTimeout, and the function that runs what they queued.
+  duk_push_heap_stash(ctx);
+  duk_push_string(ctx, "nphost event loop");
+  if (duk_pcompile_string_filename(ctx, DUK_COMPILE_EVAL, kEventLoopScript) == 0 && duk_pcall(ctx, 0) == DUK_EXEC_SUCCESS) {
+    duk_put_prop_string(ctx, -2, STASH_RUN_QUEUED);
+  } else {
+    fprintf(stderr, "nphost: event loop: %s\n", duk_safe_to_string(ctx, -1));
+    duk_pop(ctx);
+  }
+  duk_pop(ctx);
+
   // Plain elements: objects with the element's id, tag, attributes and text.
   duk_push_heap_stash(ctx);
   duk_get_prop_string(ctx, -1, STASH_ELEMENTS);
@@ -710,6 +724,22 @@ bool ScriptHost::Run(const PageScript& script) {
     fprintf(stderr, "nphost: script error: %s\n", ErrorText(ctx, script.fileName).c_str());
   }
   duk_pop(ctx);
+  return RunQueued(script.fileName) && ok;
+}
+
+bool ScriptHost::RunQueued(const std::string& fileName) {
+  duk_context* ctx = ctx_;
+  duk_push_heap_stash(ctx);
+  if (!duk_get_prop_string(ctx, -1, STASH_RUN_QUEUED)) {
+    duk_pop_2(ctx);
+    return true;
+  }
+  const bool ok = duk_pcall(ctx, 0) == DUK_EXEC_SUCCESS;
+  if (!ok) {
+    ++errors_;
+    fprintf(stderr, "nphost: script error: %s\n", ErrorText(ctx, fileName).c_str());
+  }
+  duk_pop_2(ctx);
   return ok;
 }
 
