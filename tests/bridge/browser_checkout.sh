@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# The example checkout page in headless Chromium with the Vexo Pay extension and the bridge host,
+# against the local gateway, in a fresh profile. The page is served from the gateway's origin
+# (127.0.0.1:18080, page_server.py passes /plugin/ on to the gateway), after a page from an origin
+# outside the extension's list, which must get no bridge object.
+#   browser_checkout.sh --work DIR --gateway BIN --modules DIR --extension DIR --register SCRIPT
+#                       --expected FILE [--report XML] -- HOST-COMMAND...
+# HOST-COMMAND runs the bridge host; the profile's host manifest names a launcher that runs it.
+set -u
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(cd "$here/../.." && pwd)
+work="" gateway="" modules="" extension="" register="" expected="" report=""
+while [ $# -gt 0 ]; do
+  case $1 in
+    --work) work=$2; shift 2 ;;
+    --gateway) gateway=$2; shift 2 ;;
+    --modules) modules=$2; shift 2 ;;
+    --extension) extension=$2; shift 2 ;;
+    --register) register=$2; shift 2 ;;
+    --expected) expected=$2; shift 2 ;;
+    --report) report=$2; shift 2 ;;
+    --) shift; break ;;
+    *) echo "browser_checkout: unknown option $1" >&2; exit 2 ;;
+  esac
+done
+[ -n "$work" ] && [ $# -gt 0 ] || { echo "browser_checkout: need --work and a host command" >&2; exit 2; }
+rm -rf "$work" && mkdir -p "$work/home"
+pids=()
+cleanup() { for p in "${pids[@]+"${pids[@]}"}"; do kill "$p" 2>/dev/null; wait "$p" 2>/dev/null; done; }
+trap cleanup EXIT
+failed=0
+fail() { echo "browser_checkout: $*" >&2; failed=1; }
+wait_for() { for _ in $(seq 100); do [ -s "$1" ] && return 0; sleep 0.1; done; return 1; }
+
+ASAN_OPTIONS=detect_leaks=0 "$gateway" --dir "$modules" --bind 127.0.0.1 --port 0 --ports-file "$work/gateway.ports" \
+  --lifetime 300 >"$work/gateway.log" 2>&1 &
+pids+=($!)
+wait_for "$work/gateway.ports" || { fail "the gateway did not start"; cat "$work/gateway.log" >&2; exit 1; }
+/usr/bin/python3 "$here/page_server.py" "$root" 18080 "http://127.0.0.1:$(sed -n 's/^http=//p' "$work/gateway.ports")" \
+  "$work/site.ready" 2>"$work/site.log" &
+pids+=($!)
+wait_for "$work/site.ready" || { fail "the page server did not start"; cat "$work/site.log" >&2; exit 1; }
+other=$(sed -n 's/^other=//p' "$work/site.ready")
+
+# The host as the browser starts it: the launcher the manifest names, with the host's own folders
+# and its standard error kept in the work folder.
+{
+  echo '#!/bin/sh'
+  echo "export HOME=$(printf %q "$work/home") XDG_DATA_HOME=$(printf %q "$work/home/.local/share") ASAN_OPTIONS=detect_leaks=0"
+  echo "exec $(printf '%q ' "$@") \"\$@\" 2>>$(printf %q "$work/host.log")"
+} >"$work/launcher"
+chmod +x "$work/launcher"
+"$register" --host "$work/launcher" --chromium-dir "$work/profile/NativeMessagingHosts" || fail "registration failed"
+
+checkout=http://127.0.0.1:18080/tools/nphost/pages/checkout.html
+start=$(date +%s%N)
+chromium --headless=new --no-sandbox --disable-gpu --disable-quic --no-first-run --disable-background-networking \
+  --disable-component-update --disable-sync --user-data-dir="$work/profile" \
+  --load-extension="$extension" --disable-extensions-except="$extension" --enable-logging=stderr --v=0 \
+  "http://127.0.0.1:$other/tests/bridge/pages/no_bridge.html?next=$checkout" >/dev/null 2>"$work/browser.log" &
+browser=$!
+pids=("$browser" "${pids[@]}")
+for _ in $(seq 600); do
+  grep -q '"page: verdict' "$work/browser.log" && break
+  kill -0 "$browser" 2>/dev/null || break
+  sleep 0.1
+done
+echo "browser_checkout: the page finished $(( ($(date +%s%N) - start) / 1000000 )) ms after the browser started"
+cleanup
+pids=()
+
+# Console lines of the page: [...:INFO:CONSOLE:N] "page: ...", source: URL (N)
+grep -a ':INFO:CONSOLE' "$work/browser.log" | sed -n 's/^[^"]*"\(page: .*\)", source: .*$/\1/p' >"$work/page-lines.txt"
+cat "$work/page-lines.txt"
+grep -qx 'page: no bridge: vexoBridge undefined, road none' "$work/page-lines.txt" ||
+  fail "the page outside the origin list saw a bridge object"
+grep -v '^page: no bridge' "$work/page-lines.txt" >"$work/checkout-lines.txt"
+diff -u "$expected" "$work/checkout-lines.txt" >&2 || fail "the checkout page showed other lines than $expected"
+[ "$failed" -eq 0 ] || { grep -av 'D-Bus\|dbus' "$work/browser.log" | tail -20 >&2; cat "$work/host.log" >&2; }
+
+if [ -n "$report" ]; then
+  name=$(basename "$report" .xml)
+  mkdir -p "$(dirname "$report")"
+  body=$([ "$failed" -eq 0 ] || echo '<failure message="see the test output"/>')
+  printf '<?xml version="1.0" encoding="UTF-8"?>\n<testsuites tests="1" failures="%d" errors="0" name="%s">\n  <testsuite name="%s" tests="1" failures="%d">\n    <testcase name="checkout" classname="%s">%s</testcase>\n  </testsuite>\n</testsuites>\n' \
+    "$failed" "$name" "$name" "$failed" "$name" "$body" >"$report"
+fi
+exit $failed
