@@ -39,6 +39,7 @@ int main(int argc, char** argv) {
     fprintf(stderr, "vexo-bridge: cannot set up standard input and output\n");
     return 1;
   }
+  setvbuf(stdout, nullptr, _IONBF, 0);  // the plug-in's prints, now on standard error, as they happen
   const std::string pluginPath = PluginPath(argc, argv);
   host::Browser browser;
   const bool loaded = browser.Start(pluginPath);

@@ -1,17 +1,23 @@
 #!/usr/bin/env bash
-# The example checkout page in headless Chromium with the Vexo Pay extension and the bridge host,
-# against the local gateway, in a fresh profile. The page is served from the gateway's origin
-# (127.0.0.1:18080, page_server.py passes /plugin/ on to the gateway), after a page from an origin
-# outside the extension's list, which must get no bridge object.
-#   browser_checkout.sh --work DIR --gateway BIN --modules DIR --extension DIR --register SCRIPT
-#                       --expected FILE [--report XML] -- HOST-COMMAND...
+# The example checkout page in a headless browser (Chromium, or Firefox ESR with the unsigned
+# extension, which it accepts when xpinstall.signatures.required is off) with the Vexo Pay extension
+# and the bridge host, against the local gateway, in a fresh profile. The page is served from the
+# gateway's origin (127.0.0.1:18080, page_server.py passes /plugin/ on to the gateway), after a page
+# from an origin outside the extension's list, which must get no bridge object.
+#   browser_checkout.sh [--browser chromium|firefox] --work DIR --gateway BIN --modules DIR
+#                       --extension DIR --register SCRIPT [--expected FILE] [--report XML]
+#                       [--page PATH] -- HOST-COMMAND...
 # HOST-COMMAND runs the bridge host; the profile's host manifest names a launcher that runs it.
+# --page: another page of the source tree instead of the checkout page (it ends with a "page: verdict"
+# line); without --expected its lines are only printed (tools/bench/bridge_bench.sh).
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../.." && pwd)
-work="" gateway="" modules="" extension="" register="" expected="" report=""
+browser=chromium page=tools/nphost/pages/checkout.html work="" gateway="" modules="" extension="" register="" expected="" report=""
 while [ $# -gt 0 ]; do
   case $1 in
+    --browser) browser=$2; shift 2 ;;
+    --page) page=$2; shift 2 ;;
     --work) work=$2; shift 2 ;;
     --gateway) gateway=$2; shift 2 ;;
     --modules) modules=$2; shift 2 ;;
@@ -50,32 +56,68 @@ other=$(sed -n 's/^other=//p' "$work/site.ready")
   echo "exec $(printf '%q ' "$@") \"\$@\" 2>>$(printf %q "$work/host.log")"
 } >"$work/launcher"
 chmod +x "$work/launcher"
-"$register" --host "$work/launcher" --chromium-dir "$work/profile/NativeMessagingHosts" || fail "registration failed"
-
-checkout=http://127.0.0.1:18080/tools/nphost/pages/checkout.html
+checkout=http://127.0.0.1:18080/$page
+first="http://127.0.0.1:$other/tests/bridge/pages/no_bridge.html?next=$checkout"
+case $browser in
+  chromium)
+    "$register" --host "$work/launcher" --chromium-dir "$work/profile/NativeMessagingHosts" || fail "registration failed"
+    set -- chromium --headless=new --no-sandbox --disable-gpu --disable-quic --no-first-run \
+      --disable-background-networking --disable-component-update --disable-sync --user-data-dir="$work/profile" \
+      --load-extension="$extension" --disable-extensions-except="$extension" --enable-logging=stderr --v=0 "$first" ;;
+  firefox)
+    # Firefox reads the host manifest from ~/.mozilla, and extensions placed in the profile.
+    "$register" --host "$work/launcher" --firefox-dir "$work/home/.mozilla/native-messaging-hosts" ||
+      fail "registration failed"
+    mkdir -p "$work/profile/extensions"
+    gecko_id=$(sed -n 's/.*"gecko": *{ *"id": *"\([^"]*\)".*/\1/p' "$extension/manifest.json")
+    (cd "$extension" && zip -q -r "$work/profile/extensions/$gecko_id.xpi" .)
+    cat >"$work/profile/user.js" <<'PREFS'
+user_pref("xpinstall.signatures.required", false);
+user_pref("extensions.autoDisableScopes", 0);
+user_pref("extensions.enabledScopes", 15);
+user_pref("devtools.console.stdout.content", true);
+user_pref("browser.shell.checkDefaultBrowser", false);
+user_pref("datareporting.policy.dataSubmissionEnabled", false);
+user_pref("toolkit.telemetry.reportingpolicy.firstRun", false);
+user_pref("browser.startup.homepage_override.mstone", "ignore");
+user_pref("app.update.enabled", false);
+user_pref("extensions.update.enabled", false);
+PREFS
+    set -- env HOME="$work/home" firefox-esr --headless --no-remote --profile "$work/profile" "$first" ;;
+  *) echo "browser_checkout: unknown browser $browser" >&2; exit 2 ;;
+esac
 start=$(date +%s%N)
-chromium --headless=new --no-sandbox --disable-gpu --disable-quic --no-first-run --disable-background-networking \
-  --disable-component-update --disable-sync --user-data-dir="$work/profile" \
-  --load-extension="$extension" --disable-extensions-except="$extension" --enable-logging=stderr --v=0 \
-  "http://127.0.0.1:$other/tests/bridge/pages/no_bridge.html?next=$checkout" >/dev/null 2>"$work/browser.log" &
-browser=$!
-pids=("$browser" "${pids[@]}")
-for _ in $(seq 600); do
-  grep -q '"page: verdict' "$work/browser.log" && break
-  kill -0 "$browser" 2>/dev/null || break
+"$@" >"$work/browser.log" 2>&1 &
+browser_pid=$!
+pids=("$browser_pid" "${pids[@]}")
+for _ in $(seq 900); do
+  grep -aq 'page: verdict' "$work/browser.log" && break
+  kill -0 "$browser_pid" 2>/dev/null || break
   sleep 0.1
 done
-echo "browser_checkout: the page finished $(( ($(date +%s%N) - start) / 1000000 )) ms after the browser started"
+echo "browser_checkout: the page finished $(( ($(date +%s%N) - start) / 1000000 )) ms after $browser started"
 cleanup
 pids=()
 
-# Console lines of the page: [...:INFO:CONSOLE:N] "page: ...", source: URL (N)
-grep -a ':INFO:CONSOLE' "$work/browser.log" | sed -n 's/^[^"]*"\(page: .*\)", source: .*$/\1/p' >"$work/page-lines.txt"
+# Console lines of the page. Chromium: [...:INFO:CONSOLE:N] "page: ...", source: URL (N), the text
+# as it is; Firefox: console.log: "page: ..." with JSON escapes.
+/usr/bin/python3 -c '
+import json, re, sys
+for line in open(sys.argv[1], encoding="utf-8", errors="replace"):
+    m = re.search(r":INFO:CONSOLE[^\]]*\] \"(page: .*)\", source: ", line)
+    if m:
+        print(m.group(1))
+    m = re.match(r"console\.log: (\"page: .*\")$", line)
+    if m:
+        print(json.loads(m.group(1)))' "$work/browser.log" >"$work/page-lines.txt"
 cat "$work/page-lines.txt"
 grep -qx 'page: no bridge: vexoBridge undefined, road none' "$work/page-lines.txt" ||
   fail "the page outside the origin list saw a bridge object"
 grep -v '^page: no bridge' "$work/page-lines.txt" >"$work/checkout-lines.txt"
-diff -u "$expected" "$work/checkout-lines.txt" >&2 || fail "the checkout page showed other lines than $expected"
+if [ -n "$expected" ]; then
+  diff -u "$expected" "$work/checkout-lines.txt" >&2 || fail "the page showed other lines than $expected"
+fi
+grep -q '^page: verdict' "$work/checkout-lines.txt" || fail "the page did not finish"
 [ "$failed" -eq 0 ] || { grep -av 'D-Bus\|dbus' "$work/browser.log" | tail -20 >&2; cat "$work/host.log" >&2; }
 
 if [ -n "$report" ]; then
