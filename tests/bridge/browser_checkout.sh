@@ -70,7 +70,7 @@ case $browser in
       fail "registration failed"
     mkdir -p "$work/profile/extensions"
     gecko_id=$(sed -n 's/.*"gecko": *{ *"id": *"\([^"]*\)".*/\1/p' "$extension/manifest.json")
-    (cd "$extension" && zip -q -r "$work/profile/extensions/$gecko_id.xpi" .)
+    (cd "$extension" && cmake -E tar cf "$work/profile/extensions/$gecko_id.xpi" --format=zip .)
     cat >"$work/profile/user.js" <<'PREFS'
 user_pref("xpinstall.signatures.required", false);
 user_pref("extensions.autoDisableScopes", 0);
