@@ -1,8 +1,9 @@
 // In the extension's content-script world, on a gateway origin only: relays the page's bridge
 // requests (events from page.js) to the service worker over one connection for the whole page,
-// opened at the first request, and the host's answers back. The connection closes by itself when
-// the page goes away. If it closes early (no host installed, the host ended), every waiting and
-// every later request is answered with the reason.
+// opened at the first request, and the host's answers back. The connection closes when the page is
+// left, also into the back-forward cache (Firefox would keep it, and its host, open there; an NPAPI
+// plug-in ends with its page too). Once it is closed (page left, no host installed, the host ended),
+// every waiting and every later request is answered with the reason.
 (function () {
   'use strict';
   var ORIGINS = @VEXO_BRIDGE_ORIGINS_JSON@;
@@ -27,6 +28,12 @@
     });
     port.onDisconnect.addListener(function () { close('the Vexo Pay bridge closed'); });
   }
+
+  window.addEventListener('pagehide', function () {
+    if (!port || closedReason) return;
+    port.disconnect();
+    close('the page was left');
+  });
 
   document.addEventListener('vexo-bridge-request', function (event) {
     var request;

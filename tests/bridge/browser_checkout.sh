@@ -2,8 +2,9 @@
 # The example checkout page in a headless browser (Chromium, or Firefox ESR with the unsigned
 # extension, which it accepts when xpinstall.signatures.required is off) with the Vexo Pay extension
 # and the bridge host, against the local gateway, in a fresh profile. The page is served from the
-# gateway's origin (127.0.0.1:18080, page_server.py passes /plugin/ on to the gateway), after a page
-# from an origin outside the extension's list, which must get no bridge object.
+# gateway's origin (127.0.0.1:18080, page_server.py passes /plugin/ on to the gateway). Before it
+# the browser visits a page on the gateway's origin that uses the bridge (its host must end when the
+# page goes away) and a page from an origin outside the extension's list (it gets no bridge object).
 #   browser_checkout.sh [--browser chromium|firefox] --work DIR --gateway BIN --modules DIR
 #                       --extension DIR --register SCRIPT [--expected FILE] [--report XML]
 #                       [--page PATH] -- HOST-COMMAND...
@@ -48,16 +49,19 @@ pids+=($!)
 wait_for "$work/site.ready" || { fail "the page server did not start"; cat "$work/site.log" >&2; exit 1; }
 other=$(sed -n 's/^other=//p' "$work/site.ready")
 
-# The host as the browser starts it: the launcher the manifest names, with the host's own folders
-# and its standard error kept in the work folder.
+# The host as the browser starts it: the launcher the manifest names, with the host's own folders,
+# its standard error kept in the work folder, and its start and end noted in hosts.txt.
 {
   echo '#!/bin/sh'
   echo "export HOME=$(printf %q "$work/home") XDG_DATA_HOME=$(printf %q "$work/home/.local/share") ASAN_OPTIONS=detect_leaks=0"
-  echo "exec $(printf '%q ' "$@") \"\$@\" 2>>$(printf %q "$work/host.log")"
+  echo "echo start >>$(printf %q "$work/hosts.txt")"
+  echo "$(printf '%q ' "$@") \"\$@\" 2>>$(printf %q "$work/host.log")"
+  echo "echo \"end \$?\" >>$(printf %q "$work/hosts.txt")"
 } >"$work/launcher"
 chmod +x "$work/launcher"
+hop=tests/bridge/pages/hop.html
 checkout=http://127.0.0.1:18080/$page
-first="http://127.0.0.1:$other/tests/bridge/pages/no_bridge.html?next=$checkout"
+first="http://127.0.0.1:18080/$hop?next=http://127.0.0.1:$other/$hop?next=$checkout"
 case $browser in
   chromium)
     "$register" --host "$work/launcher" --chromium-dir "$work/profile/NativeMessagingHosts" || fail "registration failed"
@@ -95,6 +99,7 @@ for _ in $(seq 900); do
   kill -0 "$browser_pid" 2>/dev/null || break
   sleep 0.1
 done
+cp "$work/hosts.txt" "$work/hosts-at-verdict.txt" 2>/dev/null
 echo "browser_checkout: the page finished $(( ($(date +%s%N) - start) / 1000000 )) ms after $browser started"
 cleanup
 pids=()
@@ -111,9 +116,14 @@ for line in open(sys.argv[1], encoding="utf-8", errors="replace"):
     if m:
         print(json.loads(m.group(1)))' "$work/browser.log" >"$work/page-lines.txt"
 cat "$work/page-lines.txt"
-grep -qx 'page: no bridge: vexoBridge undefined, road none' "$work/page-lines.txt" ||
-  fail "the page outside the origin list saw a bridge object"
-grep -v '^page: no bridge' "$work/page-lines.txt" >"$work/checkout-lines.txt"
+hop_lines='page: hop: the bridge answered ""
+page: hop: no bridge (vexoBridge undefined, road none)'
+[ "$(grep '^page: hop:' "$work/page-lines.txt")" = "$hop_lines" ] ||
+  fail "the pages before the checkout did not see the bridge on the gateway origin and none elsewhere"
+# The first page's host ended when the browser left the page; the checkout page's was still running.
+[ "$(cat "$work/hosts-at-verdict.txt" 2>/dev/null)" = "$(printf 'start\nend 0\nstart')" ] ||
+  fail "hosts started and ended: $(tr '\n' ' ' <"$work/hosts-at-verdict.txt" 2>/dev/null), expected start, end 0, start"
+grep -v '^page: hop:' "$work/page-lines.txt" >"$work/checkout-lines.txt"
 if [ -n "$expected" ]; then
   diff -u "$expected" "$work/checkout-lines.txt" >&2 || fail "the page showed other lines than $expected"
 fi

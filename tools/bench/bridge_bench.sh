@@ -25,7 +25,7 @@ echo "== Chromium headless, extension and vexo-bridge"
 "$root/tests/bridge/browser_checkout.sh" --work "$work/chromium" --gateway "$native/tools/gateway/vexo-gateway" \
   --modules "$plain/sample_modules" --extension "$native/bridge/extension" \
   --register "$native/bridge/host/vexo-bridge-register.sh" --page tools/bench/bridge_calls.html \
-  -- "$plain/bridge/host/vexo-bridge" | grep -v 'page: no bridge'
+  -- "$plain/bridge/host/vexo-bridge" | grep -v 'page: hop:'
 
 echo "== vexo-bridge alone on a pipe (no browser)"
 mkdir -p "$work/pipe-home"
