@@ -5,7 +5,7 @@ local gateway at GATEWAY, as a gateway's site serves both. A second listener on 
 the same files from an origin that is not a gateway's. Writes "other=N" to READY once both listen.
     page_server.py ROOT PORT GATEWAY READY
 """
-import functools, http.server, sys, threading, urllib.error, urllib.request
+import functools, http.server, sys, threading, time, urllib.error, urllib.request
 
 class Handler(http.server.SimpleHTTPRequestHandler):
     gateway = None
@@ -35,7 +35,14 @@ class Handler(http.server.SimpleHTTPRequestHandler):
 def main():
     root, port, gateway, ready = sys.argv[1], int(sys.argv[2]), sys.argv[3], sys.argv[4]
     site = type('Site', (Handler,), {'gateway': gateway})
-    main_server = http.server.ThreadingHTTPServer(('127.0.0.1', port), functools.partial(site, directory=root))
+    for attempt in range(50):  # another test's server may still be closing the fixed port
+        try:
+            main_server = http.server.ThreadingHTTPServer(('127.0.0.1', port), functools.partial(site, directory=root))
+            break
+        except OSError:
+            if attempt == 49:
+                raise
+            time.sleep(0.1)
     other = http.server.ThreadingHTTPServer(('127.0.0.1', 0), functools.partial(Handler, directory=root))
     threading.Thread(target=other.serve_forever, daemon=True).start()
     with open(ready, 'w') as f:
