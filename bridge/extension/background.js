@@ -19,7 +19,7 @@ chrome.runtime.onConnect.addListener(function (page) {
   var open = true;
   host.onMessage.addListener(function (message) { if (open) page.postMessage(message); });
   host.onDisconnect.addListener(function () {
-    var error = chrome.runtime.lastError;
+    var error = chrome.runtime.lastError || host.error;  // Chromium: lastError; Firefox: port.error
     if (!open) return;
     open = false;
     page.postMessage({ closed: 'the Vexo Pay host closed' + (error && error.message ? ': ' + error.message : '') });
