@@ -22,3 +22,9 @@ demo: build
 
 clean:
 	rm -rf build
+
+# The Vexo Pay browser extension as a zip for the stores (build/native/dist/), one part of make dist.
+.PHONY: dist dist-extension
+dist: dist-extension
+dist-extension: native
+	cmake --build --preset native --target vexo_bridge_extension_zip

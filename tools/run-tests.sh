@@ -51,6 +51,7 @@ if wine32_available 2>build/wine-check.txt; then
   run_build win32 "$@"
 else
   win32_run=0
+  rm -rf build/win32/reports  # an earlier run's reports are not this run's results
   echo "== win32 tests NOT RUN: $(cat build/wine-check.txt)"
   if [ "${VEXO_REQUIRE_WINE:-0}" = 1 ]; then status=1; fi
 fi

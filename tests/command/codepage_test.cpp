@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "browser/test_browser.h"
+#include "host/browser.h"
 #include "command/codepage.h"
 #include "command/zavavodur.h"
 #include "shell/plugin_entry.h"
@@ -101,7 +101,7 @@ TEST(Codepage, CharactersWithoutAnAnsiFormBecomeQuestionMarks) {
 }
 
 // The command object's helpers, with this program's own copy of the browser gateway pointed at
-// the test browser's table.
+// the host library's table.
 class CommandHelpersTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_EQ(NPERR_NO_ERROR, Plugin_Initialize(&browser.funcs())); }
@@ -116,14 +116,14 @@ class CommandHelpersTest : public ::testing::Test {
     return s;
   }
 
-  testbrowser::Browser browser;
+  host::Browser browser;
 };
 
 TEST_F(CommandHelpersTest, ArgumentLongerThanTheSlotIsCutToWholeCharacters) {
   // "a" + 1500 Korean characters: 3001 ANSI bytes; the slot holds 2047 and a terminator, and
   // byte 2047 would be the first half of a character.
   const std::string utf8 = std::string("a") + Repeat(GA_UTF8, 1500);
-  NPVariant arg = testbrowser::Browser::StringArg(utf8.data(), utf8.size());
+  NPVariant arg = host::Browser::StringArg(utf8.data(), utf8.size());
   Guarded slot(SCRIPT_TEXT_CAPACITY);
   ZAVavodur::ConvertArgument(arg, slot.data());
   EXPECT_EQ(std::string("a") + Repeat(GA_ANSI, 1023), slot.data());

@@ -9,8 +9,8 @@
 
 namespace {
 
-using testbrowser::Browser;
-using testbrowser::PageValue;
+using host::Browser;
+using host::PageValue;
 
 // CP949 and UTF-8 forms of the Korean texts used below.
 const char STATE_ANSI[] = "\xBB\xF3\xC5\xC2";                                        // 상태

@@ -12,8 +12,8 @@
 
 namespace {
 
-using testbrowser::Browser;
-using testbrowser::PageValue;
+using host::Browser;
+using host::PageValue;
 namespace fs = std::filesystem;
 
 // "결제모듈 UPDATE 실패" in UTF-8, as the page reads the update failure message.

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "browser/test_browser.h"
+#include "host/browser.h"
 
 class PluginTest : public ::testing::Test {
  protected:
@@ -23,9 +23,9 @@ class PluginTest : public ::testing::Test {
     EXPECT_EQ(0u, browser.BadFrees());
   }
 
-  static std::string Text(const testbrowser::PageValue& v) { return v.text; }
+  static std::string Text(const host::PageValue& v) { return v.text; }
 
-  testbrowser::Browser browser;
+  host::Browser browser;
 };
 
 // A test with one plug-in instance and its scriptable object, as a page that embeds the plug-in.

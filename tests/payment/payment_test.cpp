@@ -18,7 +18,7 @@
 
 namespace {
 
-using testbrowser::Browser;
+using host::Browser;
 namespace fs = std::filesystem;
 
 const char kTestGatewayAddr[] = "http://127.0.0.1:18080/plugin/file";
@@ -107,7 +107,7 @@ class PaymentTest : public PluginObjectTest {
     std::vector<NPVariant> args;
     for (const char* arg : {a, b, c})
       if (arg != nullptr) args.push_back(Browser::StringArg(arg));
-    testbrowser::PageValue result;
+    host::PageValue result;
     EXPECT_TRUE(browser.Invoke(object, method, args, &result)) << method;
     return result.text;
   }

@@ -5,7 +5,7 @@
 
 namespace {
 
-using testbrowser::PluginLibrary;
+using host::PluginLibrary;
 
 // A plug-in table filled with a marker byte, to see whether anything was written.
 struct MarkedTable {
@@ -109,7 +109,7 @@ TEST_F(EntryPointsTest, OnlyEntriesThroughSetExceptionAreCopied) {
   ASSERT_NE(nullptr, instance);
   NPObject* object = browser.ScriptableObject(instance);
   ASSERT_NE(nullptr, object);
-  testbrowser::PageValue result;
+  host::PageValue result;
   EXPECT_TRUE(browser.Invoke(object, "MV_start", {}, &result));
   EXPECT_EQ("FAIL", result.text);
   browser.funcs().releaseobject(object);

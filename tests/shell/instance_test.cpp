@@ -88,9 +88,9 @@ TEST_F(InstanceTest, NothingLeftAfterDestroyAndThePageReleases) {
   ASSERT_NE(nullptr, instance);
   NPObject* object = browser.ScriptableObject(instance);
   ASSERT_NE(nullptr, object);
-  testbrowser::PageValue result;
+  host::PageValue result;
   EXPECT_TRUE(browser.Invoke(object, "MV_start", {}, &result));
-  EXPECT_TRUE(browser.Invoke(object, "MV_getdata", {testbrowser::Browser::StringArg("res_cd")}, &result));
+  EXPECT_TRUE(browser.Invoke(object, "MV_getdata", {host::Browser::StringArg("res_cd")}, &result));
   EXPECT_EQ(0u, browser.OutstandingBlocks());  // every result string went back with its variant
   EXPECT_EQ(NPERR_NO_ERROR, browser.DestroyInstance(instance));
   browser.funcs().releaseobject(object);

@@ -4,7 +4,7 @@
 
 namespace {
 
-using testbrowser::PageValue;
+using host::PageValue;
 using ::testing::internal::CaptureStdout;
 using ::testing::internal::GetCapturedStdout;
 
@@ -120,9 +120,9 @@ TEST_F(SelfTestTest, PluginobjIsASecondIndependentCommandObject) {
   PageValue result;
   EXPECT_TRUE(browser.Invoke(pluginobj, "MV_start", {}, &result));
   EXPECT_EQ("FAIL", result.text);
-  EXPECT_TRUE(browser.Invoke(pluginobj, "MV_getdata", {testbrowser::Browser::StringArg("res_cd")}, &result));
+  EXPECT_TRUE(browser.Invoke(pluginobj, "MV_getdata", {host::Browser::StringArg("res_cd")}, &result));
   EXPECT_EQ("P003", result.text);
-  EXPECT_TRUE(browser.Invoke(element, "MV_getdata", {testbrowser::Browser::StringArg("res_cd")}, &result));
+  EXPECT_TRUE(browser.Invoke(element, "MV_getdata", {host::Browser::StringArg("res_cd")}, &result));
   EXPECT_EQ("", result.text);
   browser.funcs().releaseobject(element);
   ExpectNothingLeft();

@@ -2,12 +2,12 @@
 // and the painted frame and caption read back from the screen.
 #include <windows.h>
 
-#include "browser/test_window.h"
+#include "host/host_window.h"
 #include "common/plugin_fixture.h"
 
 namespace {
 
-using testbrowser::TestWindow;
+using host::HostWindow;
 
 const uint32_t BLACK = 0x000000;
 const uint32_t WHITE = 0xFFFFFF;
@@ -15,14 +15,14 @@ const uint32_t WHITE = 0xFFFFFF;
 class WindowTest : public PluginTest {
  protected:
   // Counts non-white pixels in a rectangle of the client area.
-  static int InkIn(const TestWindow& w, int left, int top, int right, int bottom) {
+  static int InkIn(const HostWindow& w, int left, int top, int right, int bottom) {
     int ink = 0;
     for (int y = top; y < bottom; ++y)
       for (int x = left; x < right; ++x)
         if (w.Pixel(x, y) != WHITE) ++ink;
     return ink;
   }
-  static bool FrameIsBlack(const TestWindow& w) {
+  static bool FrameIsBlack(const HostWindow& w) {
     const int r = w.width() - 1;
     const int b = w.height() - 1;
     for (int x = 0; x <= r; x += 7)
@@ -34,7 +34,7 @@ class WindowTest : public PluginTest {
 };
 
 TEST_F(WindowTest, FirstSetWindowSubclassesAndDestroyRestores) {
-  TestWindow window(200, 80);
+  HostWindow window(200, 80);
   ASSERT_NE(nullptr, window.handle());
   NPP instance = browser.NewInstance();
   ASSERT_NE(nullptr, instance);
@@ -44,7 +44,7 @@ TEST_F(WindowTest, FirstSetWindowSubclassesAndDestroyRestores) {
   void* subclassed = window.CurrentProcedure();
 
   // Later calls, with the same window, a new size, another window or none, change nothing.
-  TestWindow other(100, 40);
+  HostWindow other(100, 40);
   EXPECT_EQ(NPERR_NO_ERROR, browser.SetWindow(instance, window.handle(), 300, 90));
   EXPECT_EQ(NPERR_NO_ERROR, browser.SetWindow(instance, other.handle(), 100, 40));
   EXPECT_EQ(NPERR_NO_ERROR, browser.SetWindow(instance, nullptr, 0, 0));
@@ -59,7 +59,7 @@ TEST_F(WindowTest, FirstSetWindowSubclassesAndDestroyRestores) {
 }
 
 TEST_F(WindowTest, InstanceNeverAttachedChangesNoWindowOnDestroy) {
-  TestWindow window(120, 60);
+  HostWindow window(120, 60);
   NPP instance = browser.NewInstance();
   ASSERT_NE(nullptr, instance);
   EXPECT_EQ(NPERR_NO_ERROR, browser.SetWindow(instance, nullptr, 120, 60));
@@ -69,8 +69,8 @@ TEST_F(WindowTest, InstanceNeverAttachedChangesNoWindowOnDestroy) {
 }
 
 TEST_F(WindowTest, TwoInstancesBothGetBackTheProcedureOfTheLaterAttachment) {
-  TestWindow a(120, 60);
-  TestWindow b(120, 60);
+  HostWindow a(120, 60);
+  HostWindow b(120, 60);
   // The second window already carries another procedure, so the two replaced ones differ.
   SetWindowLongA(static_cast<HWND>(b.handle()), GWL_WNDPROC, reinterpret_cast<LONG>(DefWindowProcA));
   void* bBefore = b.CurrentProcedure();
@@ -88,7 +88,7 @@ TEST_F(WindowTest, TwoInstancesBothGetBackTheProcedureOfTheLaterAttachment) {
 }
 
 TEST_F(WindowTest, PaintDrawsBlackFrameAndCentredCaption) {
-  TestWindow window(240, 80);
+  HostWindow window(240, 80);
   NPP instance = browser.NewInstance();
   ASSERT_EQ(NPERR_NO_ERROR, browser.SetWindow(instance, window.handle(), 240, 80));
   window.Paint();
@@ -107,7 +107,7 @@ TEST_F(WindowTest, PaintDrawsBlackFrameAndCentredCaption) {
 }
 
 TEST_F(WindowTest, WithoutUserDataOnlyTheFrameIsDrawn) {
-  TestWindow window(240, 80);
+  HostWindow window(240, 80);
   NPP instance = browser.NewInstance();
   ASSERT_EQ(NPERR_NO_ERROR, browser.SetWindow(instance, window.handle(), 240, 80));
   window.SetUserData(0);
@@ -118,7 +118,7 @@ TEST_F(WindowTest, WithoutUserDataOnlyTheFrameIsDrawn) {
 }
 
 TEST_F(WindowTest, SmallWindowGetsTheCaptionClippedOnOneLine) {
-  TestWindow window(40, 30);
+  HostWindow window(40, 30);
   NPP instance = browser.NewInstance();
   ASSERT_EQ(NPERR_NO_ERROR, browser.SetWindow(instance, window.handle(), 40, 30));
   window.Paint();

@@ -1,5 +1,5 @@
 // payment-demo: drives payments through the real plug-in the way a checkout page's script does,
-// on the test browser, and prints every call with what the page gets back.
+// on the host library, and prints every call with what the page gets back.
 //   payment-demo PLUGIN_PATH [--product NAME] [--gw-url VALUE] [--update-addr URL] [--payments N]
 //                [--order-number N] [--no-clean] [--quiet]
 // One payment: MV_init(product), MV_setdata of Config "gw_url" and "update_addr" and of some Order
@@ -14,11 +14,11 @@
 #include <string>
 #include <vector>
 
-#include "browser/test_browser.h"
+#include "host/browser.h"
 
 namespace {
 
-using testbrowser::Browser;
+using host::Browser;
 
 struct Settings {
   std::string plugin;
@@ -61,7 +61,7 @@ class Page {
       variants.push_back(Browser::StringArg(a));
       shown += (shown.empty() ? "\"" : ", \"") + std::string(a) + "\"";
     }
-    testbrowser::PageValue result;
+    host::PageValue result;
     const bool ok = browser_->Invoke(plugin_, method, variants, &result);
     if (!quiet_) {
       if (!ok) printf("  page: plugin.%s(%s) -> call failed\n", method, shown.c_str());

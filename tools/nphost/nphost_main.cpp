@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "browser/test_browser.h"
-#include "browser/test_window.h"
+#include "host/browser.h"
+#include "host/host_window.h"
 #include "tools/nphost/page.h"
 #include "tools/nphost/script_host.h"
 
@@ -76,7 +76,7 @@ int main(int argc, char** argv) {
     return 3;
   }
 
-  testbrowser::Browser browser;
+  host::Browser browser;
   ScriptHost host(browser);
   if (!host.ready()) {
     fprintf(stderr, "nphost: no script engine\n");
@@ -96,7 +96,7 @@ int main(int argc, char** argv) {
 
   int status = 0;
   std::vector<NPP> instances;
-  std::vector<std::unique_ptr<testbrowser::TestWindow>> windows;
+  std::vector<std::unique_ptr<host::HostWindow>> windows;
   for (const PageElement& e : page.elements) {
     if (!e.IsPlugin(kPluginMime)) continue;
     NPError err = NPERR_NO_ERROR;
@@ -108,7 +108,7 @@ int main(int argc, char** argv) {
     }
     instances.push_back(instance);
     const int width = Dimension(e, "width", 300), height = Dimension(e, "height", 150);
-    windows.emplace_back(new testbrowser::TestWindow(width, height));
+    windows.emplace_back(new host::HostWindow(width, height));
     err = browser.SetWindow(instance, windows.back()->handle(), static_cast<uint32_t>(width), static_cast<uint32_t>(height));
     if (err != NPERR_NO_ERROR) {
       fprintf(stderr, "nphost: %s line %d: the plug-in refused its window (error %d)\n", pagePath.c_str(), e.line, err);

@@ -7,9 +7,11 @@
 #include <chrono>
 #include <vector>
 
-#include "browser/test_browser.h"
+#include "host/browser.h"
 #include "duktape.h"
 #include "tools/nphost/process_memory.h"
+
+extern const char kEventLoopScript[];  // event_loop.cpp
 
 namespace {
 
@@ -23,6 +25,7 @@ ScriptHost* g_host = nullptr;
 #define STASH_OBJECTS "objects"                     // heap stash: script objects lent to the plug-in
 #define STASH_HANDLER "handler"                     // heap stash: the proxy handler of plug-in objects
 #define STASH_ELEMENTS "elements"                   // heap stash: elements by id
+#define STASH_RUN_QUEUED "runQueued"                // heap stash: the event loop's runner
 
 // Script objects that the plug-in holds: an NPObject of the host's class naming a stash slot.
 struct ScriptObject : NPObject {
@@ -65,7 +68,7 @@ struct Bridge {
   static void PushKey(duk_context* ctx, NPIdentifier id) {
     std::string text;
     int32_t number = 0;
-    if (testbrowser::Browser::IdentifierName(id, &text, &number)) {
+    if (host::Browser::IdentifierName(id, &text, &number)) {
       duk_push_lstring(ctx, text.data(), text.size());
     } else {
       duk_push_int(ctx, number);
@@ -511,7 +514,7 @@ struct Bridge {
   }
   // nphost.counters(): what the browser side counts, and the process memory.
   static duk_ret_t Counters(duk_context* ctx) {
-    testbrowser::Browser& b = g_host->browser_;
+    host::Browser& b = g_host->browser_;
     duk_push_object(ctx);
     duk_push_number(ctx, static_cast<double>(b.LiveObjects()));
     duk_put_prop_string(ctx, -2, "objects");
@@ -539,7 +542,7 @@ struct Bridge {
   // nphost.windowProperty(name): the window's property read the way the plug-in reads it, through
   // NPN_GetProperty on the browser's window NPObject.
   static duk_ret_t WindowProperty(duk_context* ctx) {
-    testbrowser::Browser& b = g_host->browser_;
+    host::Browser& b = g_host->browser_;
     NPVariant value;
     VOID_TO_NPVARIANT(value);
     if (b.window() == nullptr ||
@@ -564,7 +567,7 @@ NPClass Bridge::scriptClass = {
     Bridge::Construct,
 };
 
-ScriptHost::ScriptHost(testbrowser::Browser& browser) : browser_(browser) {
+ScriptHost::ScriptHost(host::Browser& browser) : browser_(browser) {
   ctx_ = duk_create_heap_default();
   if (ctx_ == nullptr) return;
   g_host = this;
@@ -628,6 +631,17 @@ void ScriptHost::SetUpPage(const Page& page) {
 #endif
   duk_put_prop_string(ctx, -2, "platform");
   duk_put_prop_string(ctx, -2, "nphost");
+  duk_pop(ctx);
+
+  // Promise and setTimeout, and the function that runs what they queued.
+  duk_push_heap_stash(ctx);
+  duk_push_string(ctx, "nphost event loop");
+  if (duk_pcompile_string_filename(ctx, DUK_COMPILE_EVAL, kEventLoopScript) == 0 && duk_pcall(ctx, 0) == DUK_EXEC_SUCCESS) {
+    duk_put_prop_string(ctx, -2, STASH_RUN_QUEUED);
+  } else {
+    fprintf(stderr, "nphost: event loop: %s\n", duk_safe_to_string(ctx, -1));
+    duk_pop(ctx);
+  }
   duk_pop(ctx);
 
   // Plain elements: objects with the element's id, tag, attributes and text.
@@ -710,6 +724,22 @@ bool ScriptHost::Run(const PageScript& script) {
     fprintf(stderr, "nphost: script error: %s\n", ErrorText(ctx, script.fileName).c_str());
   }
   duk_pop(ctx);
+  return RunQueued(script.fileName) && ok;
+}
+
+bool ScriptHost::RunQueued(const std::string& fileName) {
+  duk_context* ctx = ctx_;
+  duk_push_heap_stash(ctx);
+  if (!duk_get_prop_string(ctx, -1, STASH_RUN_QUEUED)) {
+    duk_pop_2(ctx);
+    return true;
+  }
+  const bool ok = duk_pcall(ctx, 0) == DUK_EXEC_SUCCESS;
+  if (!ok) {
+    ++errors_;
+    fprintf(stderr, "nphost: script error: %s\n", ErrorText(ctx, fileName).c_str());
+  }
+  duk_pop_2(ctx);
   return ok;
 }
 

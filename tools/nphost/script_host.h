@@ -14,27 +14,29 @@
 #include "npapi/npapi.h"
 #include "tools/nphost/page.h"
 
-namespace testbrowser {
+namespace host {
 class Browser;
 }
 struct duk_hthread;
 
 class ScriptHost {
  public:
-  explicit ScriptHost(testbrowser::Browser& browser);
+  explicit ScriptHost(host::Browser& browser);
   ~ScriptHost();
   ScriptHost(const ScriptHost&) = delete;
   ScriptHost& operator=(const ScriptHost&) = delete;
 
   bool ready() const { return ctx_ != nullptr; }
-  // Defines window, document (title, getElementById over the page's elements), console, alert and
+  // Defines window, document (title, getElementById over the page's elements), console, alert,
+  // Promise and setTimeout (event_loop.cpp), and
   // the host object nphost. Plug-in elements are added with AddPluginElement.
   void SetUpPage(const Page& page);
   // A new reference to the NPObject of the global object, for the browser's window.
   NPObject* NewWindowObject();
   // Makes getElementById(id) answer the plug-in's scriptable object; takes over the reference.
   void AddPluginElement(const std::string& id, NPObject* scriptable);
-  // Runs one script of the page. False when it threw; the error is reported with its file and line.
+  // Runs one script of the page, then what it queued (promise jobs, timers). False when it threw;
+  // the error is reported with its file and line.
   bool Run(const PageScript& script);
   // Evaluates script text for NPN_Evaluate; the result goes to result (caller owns).
   bool Evaluate(const char* text, uint32_t length, NPVariant* result);
@@ -47,7 +49,8 @@ class ScriptHost {
 
  private:
   friend struct Bridge;
+  bool RunQueued(const std::string& fileName);
   duk_hthread* ctx_ = nullptr;
-  testbrowser::Browser& browser_;
+  host::Browser& browser_;
   int errors_ = 0;
 };

@@ -1,8 +1,8 @@
-#include "browser/test_window.h"
+#include "host/host_window.h"
 
 #include <windows.h>
 
-namespace testbrowser {
+namespace host {
 
 namespace {
 
@@ -46,7 +46,7 @@ HWND BrowserFrame() {
   static HWND frame = nullptr;
   if (frame == nullptr) {
     RegisterOnce();
-    frame = CreateWindowExA(0, WINDOW_CLASS, "test browser", WS_POPUP | WS_VISIBLE, 0, 0, 640, 480, nullptr,
+    frame = CreateWindowExA(0, WINDOW_CLASS, "vexo host", WS_POPUP | WS_VISIBLE, 0, 0, 640, 480, nullptr,
                             nullptr, GetModuleHandleA(nullptr), nullptr);
     UpdateWindow(frame);
     PumpMessages();
@@ -56,7 +56,7 @@ HWND BrowserFrame() {
 
 }  // namespace
 
-TestWindow::TestWindow(int width, int height) : width_(width), height_(height) {
+HostWindow::HostWindow(int width, int height) : width_(width), height_(height) {
   HWND hwnd = CreateWindowExA(0, WINDOW_CLASS, "plugin", WS_CHILD | WS_VISIBLE, 10, 10, width, height,
                               BrowserFrame(), nullptr, GetModuleHandleA(nullptr), nullptr);
   handle_ = hwnd;
@@ -67,24 +67,24 @@ TestWindow::TestWindow(int width, int height) : width_(width), height_(height) {
   }
 }
 
-TestWindow::~TestWindow() {
+HostWindow::~HostWindow() {
   if (handle_ != nullptr) DestroyWindow(static_cast<HWND>(handle_));
   PumpMessages();
 }
 
-void* TestWindow::CurrentProcedure() const {
+void* HostWindow::CurrentProcedure() const {
   return handle_ ? reinterpret_cast<void*>(GetWindowLongA(static_cast<HWND>(handle_), GWL_WNDPROC)) : nullptr;
 }
 
-intptr_t TestWindow::UserData() const {
+intptr_t HostWindow::UserData() const {
   return handle_ ? GetWindowLongA(static_cast<HWND>(handle_), GWL_USERDATA) : 0;
 }
 
-void TestWindow::SetUserData(intptr_t value) {
+void HostWindow::SetUserData(intptr_t value) {
   if (handle_) SetWindowLongA(static_cast<HWND>(handle_), GWL_USERDATA, static_cast<LONG>(value));
 }
 
-void TestWindow::Paint() {
+void HostWindow::Paint() {
   HWND hwnd = static_cast<HWND>(handle_);
   if (hwnd == nullptr) return;
   InvalidateRect(hwnd, nullptr, TRUE);
@@ -117,9 +117,9 @@ void TestWindow::Paint() {
   ReleaseDC(hwnd, windowDc);
 }
 
-uint32_t TestWindow::Pixel(int x, int y) const {
+uint32_t HostWindow::Pixel(int x, int y) const {
   if (x < 0 || y < 0 || x >= width_ || y >= height_ || pixels_.empty()) return 0;
   return pixels_[static_cast<size_t>(y) * width_ + x];  // DIB order is 0x00RRGGBB already
 }
 
-}  // namespace testbrowser
+}  // namespace host

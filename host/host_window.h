@@ -7,14 +7,14 @@
 
 #include <vector>
 
-namespace testbrowser {
+namespace host {
 
-class TestWindow {
+class HostWindow {
  public:
-  TestWindow(int width, int height);
-  ~TestWindow();
-  TestWindow(const TestWindow&) = delete;
-  TestWindow& operator=(const TestWindow&) = delete;
+  HostWindow(int width, int height);
+  ~HostWindow();
+  HostWindow(const HostWindow&) = delete;
+  HostWindow& operator=(const HostWindow&) = delete;
 
   void* handle() const { return handle_; }
   int width() const { return width_; }
@@ -38,4 +38,4 @@ class TestWindow {
   std::vector<uint32_t> pixels_;  // last snapshot, rows top to bottom
 };
 
-}  // namespace testbrowser
+}  // namespace host

@@ -1,8 +1,8 @@
-#include "browser/plugin_library.h"
+#include "host/plugin_library.h"
 
 #include <windows.h>
 
-namespace testbrowser {
+namespace host {
 
 namespace {
 typedef NPError(WINAPI* GetEntryPointsFn)(NPPluginFuncs*);
@@ -40,4 +40,4 @@ NPError PluginLibrary::Shutdown() {
   return fn ? fn() : NPERR_INVALID_PLUGIN_ERROR;
 }
 
-}  // namespace testbrowser
+}  // namespace host

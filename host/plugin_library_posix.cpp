@@ -1,9 +1,9 @@
-#include "browser/plugin_library.h"
+#include "host/plugin_library.h"
 
 #include <dlfcn.h>
 #include <string.h>
 
-namespace testbrowser {
+namespace host {
 
 namespace {
 typedef NPError (*InitializeFn)(NPNetscapeFuncs*, NPPluginFuncs*);
@@ -41,4 +41,4 @@ NPError PluginLibrary::Shutdown() {
   return fn ? fn() : NPERR_INVALID_PLUGIN_ERROR;
 }
 
-}  // namespace testbrowser
+}  // namespace host

@@ -1,7 +1,8 @@
-// An in-process browser for tests: loads the real plug-in library, hands it a browser function
-// table that behaves as a browser's does (object allocation and reference counts, interned
-// identifiers, memalloc/memfree, variants, a page with a window object and a document), and
-// counts what the plug-in leaves behind. One Browser exists at a time.
+// An in-process browser for the programs that host the plug-in (nphost, the bridge host, the
+// tests): loads the real plug-in library, hands it a browser function table that behaves as a
+// browser's does (object allocation and reference counts, interned identifiers, memalloc/memfree,
+// variants, a page with a window object and a document), and counts what the plug-in leaves
+// behind. One Browser exists at a time.
 #pragma once
 
 #include <stdint.h>
@@ -13,9 +14,9 @@
 #include <vector>
 
 #include "npapi/npapi.h"
-#include "browser/plugin_library.h"
+#include "host/plugin_library.h"
 
-namespace testbrowser {
+namespace host {
 
 // A value the page holds (a property or a script result), owning what it refers to.
 struct PageValue {
@@ -122,4 +123,4 @@ class Browser {
   std::set<NPP> instances_;
 };
 
-}  // namespace testbrowser
+}  // namespace host

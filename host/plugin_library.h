@@ -6,7 +6,7 @@
 
 #include "npapi/npapi.h"
 
-namespace testbrowser {
+namespace host {
 
 class PluginLibrary {
  public:
@@ -31,4 +31,4 @@ class PluginLibrary {
   void* handle_ = nullptr;
 };
 
-}  // namespace testbrowser
+}  // namespace host

@@ -1,9 +1,9 @@
-#include "browser/test_browser.h"
+#include "host/browser.h"
 
 #include <stdlib.h>
 #include <string.h>
 
-namespace testbrowser {
+namespace host {
 
 namespace {
 
@@ -494,4 +494,4 @@ NPVariant Browser::ObjectArg(NPObject* object) {
   return v;
 }
 
-}  // namespace testbrowser
+}  // namespace host

@@ -1,0 +1,33 @@
+// The service worker (an event page in Firefox): for each page connection from content.js on a
+// gateway origin, one connection to the native host vexo-bridge; messages pass both ways
+// unchanged, and either side closing closes the other, so the host ends with the page.
+'use strict';
+var HOST = '@VEXO_BRIDGE_HOST_NAME@';
+var ORIGINS = @VEXO_BRIDGE_ORIGINS_JSON@;
+
+function senderOrigin(sender) {
+  if (sender.origin) return sender.origin;
+  try { return new URL(sender.url).origin; } catch (e) { return ''; }
+}
+
+chrome.runtime.onConnect.addListener(function (page) {
+  if (page.name !== 'vexo-bridge' || !page.sender || ORIGINS.indexOf(senderOrigin(page.sender)) < 0) {
+    page.disconnect();
+    return;
+  }
+  var host = chrome.runtime.connectNative(HOST);
+  var open = true;
+  host.onMessage.addListener(function (message) { if (open) page.postMessage(message); });
+  host.onDisconnect.addListener(function () {
+    var error = chrome.runtime.lastError || host.error;  // Chromium: lastError; Firefox: port.error
+    if (!open) return;
+    open = false;
+    page.postMessage({ closed: 'the Vexo Pay host closed' + (error && error.message ? ': ' + error.message : '') });
+    page.disconnect();
+  });
+  page.onMessage.addListener(function (message) { if (open) host.postMessage(message); });
+  page.onDisconnect.addListener(function () {
+    open = false;
+    host.disconnect();
+  });
+});

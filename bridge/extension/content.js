@@ -1,0 +1,47 @@
+// In the extension's content-script world, on a gateway origin only: relays the page's bridge
+// requests (events from page.js) to the service worker over one connection for the whole page,
+// opened at the first request, and the host's answers back. The connection closes when the page is
+// left, also into the back-forward cache (Firefox would keep it, and its host, open there; an NPAPI
+// plug-in ends with its page too). Once it is closed (page left, no host installed, the host ended),
+// every waiting and every later request is answered with the reason.
+(function () {
+  'use strict';
+  var ORIGINS = @VEXO_BRIDGE_ORIGINS_JSON@;
+  if (ORIGINS.indexOf(location.origin) < 0) return;
+  var port = null, closedReason = null, waiting = {};
+
+  function answer(message) {
+    document.dispatchEvent(new CustomEvent('vexo-bridge-answer', { detail: JSON.stringify(message) }));
+  }
+  function close(reason) {
+    if (closedReason) return;
+    closedReason = reason;
+    Object.keys(waiting).forEach(function (id) { answer({ id: Number(id), error: reason }); });
+    waiting = {};
+  }
+  function connect() {
+    port = chrome.runtime.connect({ name: 'vexo-bridge' });
+    port.onMessage.addListener(function (message) {
+      if (message && typeof message.closed === 'string') return close(message.closed);
+      if (message && message.id !== null && message.id !== undefined) delete waiting[message.id];
+      answer(message);
+    });
+    port.onDisconnect.addListener(function () { close('the Vexo Pay bridge closed'); });
+  }
+
+  window.addEventListener('pagehide', function () {
+    if (!port || closedReason) return;
+    port.disconnect();
+    close('the page was left');
+  });
+
+  document.addEventListener('vexo-bridge-request', function (event) {
+    var request;
+    try { request = JSON.parse(event.detail); } catch (e) { return; }
+    if (!request || typeof request.id !== 'number') return;
+    if (closedReason) return answer({ id: request.id, error: closedReason });
+    if (!port) connect();
+    waiting[request.id] = true;
+    port.postMessage(request);
+  });
+})();

@@ -1,0 +1,66 @@
+// vexo-bridge: the native messaging host that brings the plug-in to browsers without NPAPI. The
+// browser extension's service worker starts it (one process per page) and talks to it on standard
+// input and output; it loads the real plug-in library as a browser does, makes one plug-in instance
+// per page object and calls the plug-in's script object for the page (see bridge_session.h).
+//
+//   vexo-bridge [--plugin PATH] [browser arguments...]
+//
+// The plug-in is the one next to the program unless --plugin names another. The arguments a
+// browser passes (the caller's origin, a window handle, a manifest path) are ignored. The program
+// ends when the browser closes standard input; every instance is destroyed first.
+#include <stdio.h>
+#include <string.h>
+
+#include <string>
+
+#include "bridge/host/bridge_session.h"
+#include "bridge/host/host_process.h"
+#include "bridge/host/message_frame.h"
+#include "host/browser.h"
+
+namespace {
+
+std::string PluginPath(int argc, char** argv) {
+  for (int i = 1; i + 1 < argc; ++i) {
+    if (strcmp(argv[i], "--plugin") == 0) return argv[i + 1];
+  }
+  return HostProcess_ProgramFolder() + VEXO_PLUGIN_FILE;  // the plug-in's file name, from the build
+}
+
+std::string FrameError(FrameStatus status) {
+  return status == FRAME_EMPTY ? "an empty message" : "a message over 1 MB";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ProtocolStreams streams;
+  if (!HostProcess_TakeStreams(&streams)) {
+    fprintf(stderr, "vexo-bridge: cannot set up standard input and output\n");
+    return 1;
+  }
+  setvbuf(stdout, nullptr, _IONBF, 0);  // the plug-in's prints, now on standard error, as they happen
+  const std::string pluginPath = PluginPath(argc, argv);
+  host::Browser browser;
+  const bool loaded = browser.Start(pluginPath);
+  std::string loadError;
+  if (!loaded) {
+    loadError = "cannot load the plug-in " + pluginPath + " (error " + std::to_string(browser.lastError()) + ")";
+    fprintf(stderr, "vexo-bridge: %s\n", loadError.c_str());
+  }
+
+  {
+    BridgeSession session(loaded ? &browser : nullptr, loadError);
+    std::string message;
+    for (;;) {
+      const FrameStatus status = Frame_Read(streams.in, &message);
+      if (status == FRAME_END) break;
+      const std::string answer = status == FRAME_MESSAGE ? session.Answer(message.data(), message.size())
+                                                          : BridgeSession::ErrorAnswer("null", FrameError(status));
+      if (!Frame_Write(streams.out, answer)) break;
+    }
+  }
+  browser.Stop();
+  fclose(streams.out);
+  return 0;
+}

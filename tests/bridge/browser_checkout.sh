@@ -1,0 +1,140 @@
+#!/usr/bin/env bash
+# The example checkout page in a headless browser (Chromium, or Firefox ESR with the unsigned
+# extension, which it accepts when xpinstall.signatures.required is off) with the Vexo Pay extension
+# and the bridge host, against the local gateway, in a fresh profile. The page is served from the
+# gateway's origin (127.0.0.1:18080, page_server.py passes /plugin/ on to the gateway). Before it
+# the browser visits a page on the gateway's origin that uses the bridge (its host must end when the
+# page goes away) and a page from an origin outside the extension's list (it gets no bridge object).
+#   browser_checkout.sh [--browser chromium|firefox] --work DIR --gateway BIN --modules DIR
+#                       --extension DIR --register SCRIPT [--expected FILE] [--report XML]
+#                       [--page PATH] -- HOST-COMMAND...
+# HOST-COMMAND runs the bridge host; the profile's host manifest names a launcher that runs it.
+# --page: another page of the source tree instead of the checkout page (it ends with a "page: verdict"
+# line); without --expected its lines are only printed (tools/bench/bridge_bench.sh).
+set -u
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(cd "$here/../.." && pwd)
+browser=chromium page=tools/nphost/pages/checkout.html work="" gateway="" modules="" extension="" register="" expected="" report=""
+while [ $# -gt 0 ]; do
+  case $1 in
+    --browser) browser=$2; shift 2 ;;
+    --page) page=$2; shift 2 ;;
+    --work) work=$2; shift 2 ;;
+    --gateway) gateway=$2; shift 2 ;;
+    --modules) modules=$2; shift 2 ;;
+    --extension) extension=$2; shift 2 ;;
+    --register) register=$2; shift 2 ;;
+    --expected) expected=$2; shift 2 ;;
+    --report) report=$2; shift 2 ;;
+    --) shift; break ;;
+    *) echo "browser_checkout: unknown option $1" >&2; exit 2 ;;
+  esac
+done
+[ -n "$work" ] && [ $# -gt 0 ] || { echo "browser_checkout: need --work and a host command" >&2; exit 2; }
+rm -rf "$work" && mkdir -p "$work/home"
+pids=()
+cleanup() { for p in "${pids[@]+"${pids[@]}"}"; do kill "$p" 2>/dev/null; wait "$p" 2>/dev/null; done; }
+trap cleanup EXIT
+failed=0
+fail() { echo "browser_checkout: $*" >&2; failed=1; }
+wait_for() { for _ in $(seq 100); do [ -s "$1" ] && return 0; sleep 0.1; done; return 1; }
+
+ASAN_OPTIONS=detect_leaks=0 "$gateway" --dir "$modules" --bind 127.0.0.1 --port 0 --ports-file "$work/gateway.ports" \
+  --lifetime 300 >"$work/gateway.log" 2>&1 &
+pids+=($!)
+wait_for "$work/gateway.ports" || { fail "the gateway did not start"; cat "$work/gateway.log" >&2; exit 1; }
+/usr/bin/python3 "$here/page_server.py" "$root" 18080 "http://127.0.0.1:$(sed -n 's/^http=//p' "$work/gateway.ports")" \
+  "$work/site.ready" 2>"$work/site.log" &
+pids+=($!)
+wait_for "$work/site.ready" || { fail "the page server did not start"; cat "$work/site.log" >&2; exit 1; }
+other=$(sed -n 's/^other=//p' "$work/site.ready")
+
+# The host as the browser starts it: the launcher the manifest names, with the host's own folders,
+# its standard error kept in the work folder, and its start and end noted in hosts.txt.
+{
+  echo '#!/bin/sh'
+  echo "export HOME=$(printf %q "$work/home") XDG_DATA_HOME=$(printf %q "$work/home/.local/share") ASAN_OPTIONS=detect_leaks=0"
+  echo "echo start >>$(printf %q "$work/hosts.txt")"
+  echo "$(printf '%q ' "$@") \"\$@\" 2>>$(printf %q "$work/host.log")"
+  echo "echo \"end \$?\" >>$(printf %q "$work/hosts.txt")"
+} >"$work/launcher"
+chmod +x "$work/launcher"
+hop=tests/bridge/pages/hop.html
+checkout=http://127.0.0.1:18080/$page
+first="http://127.0.0.1:18080/$hop?next=http://127.0.0.1:$other/$hop?next=$checkout"
+case $browser in
+  chromium)
+    "$register" --host "$work/launcher" --chromium-dir "$work/profile/NativeMessagingHosts" || fail "registration failed"
+    set -- chromium --headless=new --no-sandbox --disable-gpu --disable-quic --no-first-run \
+      --disable-background-networking --disable-component-update --disable-sync --user-data-dir="$work/profile" \
+      --load-extension="$extension" --disable-extensions-except="$extension" --enable-logging=stderr --v=0 "$first" ;;
+  firefox)
+    # Firefox reads the host manifest from ~/.mozilla, and extensions placed in the profile.
+    "$register" --host "$work/launcher" --firefox-dir "$work/home/.mozilla/native-messaging-hosts" ||
+      fail "registration failed"
+    mkdir -p "$work/profile/extensions"
+    gecko_id=$(sed -n 's/.*"gecko": *{ *"id": *"\([^"]*\)".*/\1/p' "$extension/manifest.json")
+    (cd "$extension" && cmake -E tar cf "$work/profile/extensions/$gecko_id.xpi" --format=zip .)
+    cat >"$work/profile/user.js" <<'PREFS'
+user_pref("xpinstall.signatures.required", false);
+user_pref("extensions.autoDisableScopes", 0);
+user_pref("extensions.enabledScopes", 15);
+user_pref("devtools.console.stdout.content", true);
+user_pref("browser.shell.checkDefaultBrowser", false);
+user_pref("datareporting.policy.dataSubmissionEnabled", false);
+user_pref("toolkit.telemetry.reportingpolicy.firstRun", false);
+user_pref("browser.startup.homepage_override.mstone", "ignore");
+user_pref("app.update.enabled", false);
+user_pref("extensions.update.enabled", false);
+PREFS
+    set -- env HOME="$work/home" firefox-esr --headless --no-remote --profile "$work/profile" "$first" ;;
+  *) echo "browser_checkout: unknown browser $browser" >&2; exit 2 ;;
+esac
+start=$(date +%s%N)
+"$@" >"$work/browser.log" 2>&1 &
+browser_pid=$!
+pids=("$browser_pid" "${pids[@]}")
+for _ in $(seq 900); do
+  grep -aq 'page: verdict' "$work/browser.log" && break
+  kill -0 "$browser_pid" 2>/dev/null || break
+  sleep 0.1
+done
+cp "$work/hosts.txt" "$work/hosts-at-verdict.txt" 2>/dev/null
+echo "browser_checkout: the page finished $(( ($(date +%s%N) - start) / 1000000 )) ms after $browser started"
+cleanup
+pids=()
+
+# Console lines of the page. Chromium: [...:INFO:CONSOLE:N] "page: ...", source: URL (N), the text
+# as it is; Firefox: console.log: "page: ..." with JSON escapes.
+/usr/bin/python3 -c '
+import json, re, sys
+for line in open(sys.argv[1], encoding="utf-8", errors="replace"):
+    m = re.search(r":INFO:CONSOLE[^\]]*\] \"(page: .*)\", source: ", line)
+    if m:
+        print(m.group(1))
+    m = re.match(r"console\.log: (\"page: .*\")$", line)
+    if m:
+        print(json.loads(m.group(1)))' "$work/browser.log" >"$work/page-lines.txt"
+cat "$work/page-lines.txt"
+hop_lines='page: hop: the bridge answered ""
+page: hop: no bridge (vexoBridge undefined, road none)'
+[ "$(grep '^page: hop:' "$work/page-lines.txt")" = "$hop_lines" ] ||
+  fail "the pages before the checkout did not see the bridge on the gateway origin and none elsewhere"
+# The first page's host ended when the browser left the page; the checkout page's was still running.
+[ "$(cat "$work/hosts-at-verdict.txt" 2>/dev/null)" = "$(printf 'start\nend 0\nstart')" ] ||
+  fail "hosts started and ended: $(tr '\n' ' ' <"$work/hosts-at-verdict.txt" 2>/dev/null), expected start, end 0, start"
+grep -v '^page: hop:' "$work/page-lines.txt" >"$work/checkout-lines.txt"
+if [ -n "$expected" ]; then
+  diff -u "$expected" "$work/checkout-lines.txt" >&2 || fail "the page showed other lines than $expected"
+fi
+grep -q '^page: verdict' "$work/checkout-lines.txt" || fail "the page did not finish"
+[ "$failed" -eq 0 ] || { grep -av 'D-Bus\|dbus' "$work/browser.log" | tail -20 >&2; cat "$work/host.log" >&2; }
+
+if [ -n "$report" ]; then
+  name=$(basename "$report" .xml)
+  mkdir -p "$(dirname "$report")"
+  body=$([ "$failed" -eq 0 ] || echo '<failure message="see the test output"/>')
+  printf '<?xml version="1.0" encoding="UTF-8"?>\n<testsuites tests="1" failures="%d" errors="0" name="%s">\n  <testsuite name="%s" tests="1" failures="%d">\n    <testcase name="checkout" classname="%s">%s</testcase>\n  </testsuite>\n</testsuites>\n' \
+    "$failed" "$name" "$name" "$failed" "$name" "$body" >"$report"
+fi
+exit $failed
