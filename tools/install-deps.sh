@@ -13,6 +13,7 @@ packages=(
   libqt5webkit5 python3-pyqt5 python3-pyqt5.qtwebkit
   wine wine32:i386
   xvfb xauth
+  nsis osslsigncode
   locales fonts-nanum
 )
 
