@@ -240,9 +240,19 @@ installer_step() {
   older_version=$(basename "$older_setup" .exe); older_version=${older_version#vexo-plugin-setup-}
   current_version=$(basename "$current_setup" .exe); current_version=${current_version#vexo-plugin-setup-}
 
-  # A copy of the build's prefix (or a new one): what the installers do stays in it.
+  # A copy of the build's prefix (or a new one): what the installers do stays in it. Its system
+  # files are hard links (Wine only reads them); what Wine writes are copies: the registry, the
+  # .ini files, the user folders.
   prefix_copy=$work/wineprefix
-  if [ -f "$prefix/system.reg" ]; then cp -a "$prefix" "$prefix_copy"; fi
+  if [ -f "$prefix/system.reg" ]; then
+    cp -al "$prefix" "$prefix_copy"
+    local f
+    for f in "$prefix"/*.reg "$prefix"/.update-timestamp "$prefix"/drive_c/windows/*.ini; do
+      [ -f "$f" ] && cp --remove-destination "$f" "$prefix_copy${f#"$prefix"}"
+    done
+    rm -rf "$prefix_copy/drive_c/users"
+    cp -a "$prefix/drive_c/users" "$prefix_copy/drive_c/users"
+  fi
   export WINEPREFIX=$prefix_copy
   trap 'touch "$work/stop-holder"; wineserver -k >/dev/null 2>&1' EXIT
   # The user's folders as Windows names them, and where they are in the prefix.
