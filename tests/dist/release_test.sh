@@ -94,7 +94,7 @@ verifies() { osslsigncode verify -CAfile "$work/ca/ca.pem" -in "$1" >"$1.verify"
 files_step() {
   local dist=$root/dist/make-dist.sh out
 
-  start_case version_and_texts_from_the_dll
+  start_case installer_named_by_the_dll_version
   # No bridge folder: the plug-in alone, whatever else the build folder holds.
   if ! env -u VEXO_SIGN_CERT -u VEXO_SIGN_KEY "$dist" --dll "$older_dll" --out "$work/older" \
       --bridge "$work/no-bridge" >"$work/older.log" 2>&1; then
