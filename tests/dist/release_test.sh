@@ -263,11 +263,14 @@ installer_step() {
   instdir=$(unix_path "$instdir_win")
   modules_home=$(unix_path "$profile\\AppData\\LocalLow\\Vexo")
   tempdir=$(unix_path "$temp")
+  start_case silent_install
+  if [ ! -d "$prefix_copy/drive_c/users" ] || [ -z "$localappdata" ]; then
+    problem "Wine does not run here, or the prefix has no user folders"
+    write_report
+    exit 1
+  fi
   rm -rf "$modules_home"
   snapshot before
-
-  start_case silent_install
-  [ -d "$prefix_copy/drive_c/users" ] && [ -n "$localappdata" ] || problem "no Wine prefix with user folders"
   t0=$(date +%s%N)
   wine_run "$older_setup" /S
   status=$?
