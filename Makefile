@@ -1,5 +1,6 @@
 # The two commands of the project: `make test` and `make demo`. Both install what is missing first.
-.PHONY: test demo deps build native win32 clean
+# `make dist` builds the release files (dist/out: installer, stripped DLL, debug file, SHA-256).
+.PHONY: test demo dist deps build native win32 clean
 
 deps:
 	@tools/install-deps.sh
@@ -19,6 +20,9 @@ test: build
 
 demo: build
 	tools/demo.sh
+
+dist: win32
+	dist/make-dist.sh
 
 clean:
 	rm -rf build

@@ -8,6 +8,10 @@ if(WIN32)
   target_link_libraries(vexo_zlib INTERFACE ${VEXO_ZLIB_STATIC})
   target_link_options(vexo_platform INTERFACE -static-libgcc -static-libstdc++ -static)
   target_compile_definitions(vexo_platform INTERFACE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501)
+  # Reproducible files: no build folder in the objects, no link time in the PE headers. Debug
+  # information for reading crash dumps: the release DLL is stripped, its debug file kept (dist/).
+  target_compile_options(vexo_platform INTERFACE -g -ffile-prefix-map=${PROJECT_SOURCE_DIR}=.)
+  target_link_options(vexo_platform INTERFACE -Wl,--no-insert-timestamp)
 else()
   find_package(ZLIB REQUIRED)
   add_library(vexo_zlib INTERFACE)

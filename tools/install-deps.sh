@@ -14,6 +14,7 @@ packages=(
   wine wine32:i386
   xvfb xauth
   chromium firefox-esr
+  nsis osslsigncode
   locales fonts-nanum
 )
 

@@ -2,7 +2,7 @@
 // real window for every <embed type="application/mirovanplugin"> of an HTML page, and runs the
 // page's scripts on an embedded JavaScript engine (see script_host.h for what script sees).
 //
-//   nphost [--plugin PATH] [--stats] PAGE.html
+//   nphost [--plugin PATH | --registered] [--stats] PAGE.html
 //
 // Exit status: the page's verdict, the boolean it leaves in window.pageVerdict: 0 when true;
 // 1 when false or never set; 2 when a script threw (reported as file:line: error); 3 when the page
@@ -17,6 +17,7 @@
 
 #include "host/browser.h"
 #include "host/host_window.h"
+#include "host/plugin_discovery.h"
 #include "tools/nphost/page.h"
 #include "tools/nphost/script_host.h"
 
@@ -24,10 +25,12 @@ namespace {
 
 const char kPluginMime[] = "application/mirovanplugin";
 const char kUsage[] =
-    "usage: nphost [--plugin PATH] [--stats] PAGE.html\n"
+    "usage: nphost [--plugin PATH | --registered] [--stats] PAGE.html\n"
     "  Runs the scripts of PAGE.html with the plug-in loaded for its\n"
     "  <embed type=\"application/mirovanplugin\" id=...> elements.\n"
     "  --plugin PATH  the plug-in library (default: the one of this build)\n"
+    "  --registered   the plug-in installed for the MIME type, found as a browser finds it\n"
+    "                 (Windows: Software\\MozillaPlugins; Unix: MOZ_PLUGIN_PATH, ~/.mozilla/plugins)\n"
     "  --stats        after the page, print what the plug-in left: objects, memory blocks\n"
     "  Exit status: 0 the page set window.pageVerdict = true; 1 false or not set;\n"
     "  2 a script error; 3 the page or the plug-in did not load.\n";
@@ -52,9 +55,12 @@ int main(int argc, char** argv) {
   std::string pluginPath = VEXO_PLUGIN_PATH;
   std::string pagePath;
   bool stats = false;
+  bool registered = false;
   for (int i = 1; i < argc; ++i) {
     if (strcmp(argv[i], "--plugin") == 0 && i + 1 < argc) {
       pluginPath = argv[++i];
+    } else if (strcmp(argv[i], "--registered") == 0) {
+      registered = true;
     } else if (strcmp(argv[i], "--stats") == 0) {
       stats = true;
     } else if (argv[i][0] != '-' && pagePath.empty()) {
@@ -67,6 +73,15 @@ int main(int argc, char** argv) {
   if (pagePath.empty()) {
     fputs(kUsage, stderr);
     return 3;
+  }
+
+  if (registered) {
+    pluginPath = host::FindPluginForMime(kPluginMime);
+    if (pluginPath.empty()) {
+      fprintf(stderr, "nphost: no installed plug-in declares %s\n", kPluginMime);
+      return 3;
+    }
+    printf("nphost: plug-in %s\n", pluginPath.c_str());
   }
 
   Page page;

@@ -1,0 +1,43 @@
+; The browser bridge, for browsers without NPAPI: its native messaging host and the host manifests,
+; registered for Chrome, Edge and Firefox under HKCU (default value = the manifest's path).
+; installer.nsi includes this file only when the build provides the bridge; make-dist.sh then passes
+;   VEXO_BRIDGE_DIR   a folder with vexo-bridge.exe, chrome.json (the host manifest for Chrome and
+;                     Edge) and firefox.json; each manifest's "path" names vexo-bridge.exe relative
+;                     to the manifest, so the files work wherever the user installs them
+;   VEXO_BRIDGE_NAME  the host name (the manifests' "name")
+
+!define BRIDGE_CHROME_KEY "Software\Google\Chrome\NativeMessagingHosts\${VEXO_BRIDGE_NAME}"
+!define BRIDGE_EDGE_KEY "Software\Microsoft\Edge\NativeMessagingHosts\${VEXO_BRIDGE_NAME}"
+!define BRIDGE_FIREFOX_KEY "Software\Mozilla\NativeMessagingHosts\${VEXO_BRIDGE_NAME}"
+
+Section "-Browser bridge"
+  !insertmacro REPLACE_FILE "$INSTDIR\bridge" "vexo-bridge.exe" "${VEXO_BRIDGE_DIR}/vexo-bridge.exe"
+  File "${VEXO_BRIDGE_DIR}/chrome.json"
+  File "${VEXO_BRIDGE_DIR}/firefox.json"
+  WriteRegStr HKCU "${BRIDGE_CHROME_KEY}" "" "$INSTDIR\bridge\chrome.json"
+  WriteRegStr HKCU "${BRIDGE_EDGE_KEY}" "" "$INSTDIR\bridge\chrome.json"
+  WriteRegStr HKCU "${BRIDGE_FIREFOX_KEY}" "" "$INSTDIR\bridge\firefox.json"
+SectionEnd
+
+Function un.BridgeInUse
+  !insertmacro FILE_OR_COPY_IN_USE "$INSTDIR\bridge" "vexo-bridge.exe"
+FunctionEnd
+
+Function un.RemoveBridge
+  Delete "$INSTDIR\bridge\vexo-bridge.exe"
+  Delete "$INSTDIR\bridge\vexo-bridge.exe.*.old"
+  Delete "$INSTDIR\bridge\chrome.json"
+  Delete "$INSTDIR\bridge\firefox.json"
+  RMDir "$INSTDIR\bridge"
+  DeleteRegKey HKCU "${BRIDGE_CHROME_KEY}"
+  DeleteRegKey HKCU "${BRIDGE_EDGE_KEY}"
+  DeleteRegKey HKCU "${BRIDGE_FIREFOX_KEY}"
+  ; The parent keys only when the registration was all that was in them.
+  DeleteRegKey /ifempty HKCU "Software\Google\Chrome\NativeMessagingHosts"
+  DeleteRegKey /ifempty HKCU "Software\Google\Chrome"
+  DeleteRegKey /ifempty HKCU "Software\Google"
+  DeleteRegKey /ifempty HKCU "Software\Microsoft\Edge\NativeMessagingHosts"
+  DeleteRegKey /ifempty HKCU "Software\Microsoft\Edge"
+  DeleteRegKey /ifempty HKCU "Software\Mozilla\NativeMessagingHosts"
+  DeleteRegKey /ifempty HKCU "Software\Mozilla"
+FunctionEnd

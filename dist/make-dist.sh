@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# Builds the release files from the win32 build's plug-in DLL:
+#   OUT/zoRozoridEverid.dll          stripped (and signed when a key is given)
+#   OUT/zoRozoridEverid.dll.debug    its debug information, for reading crash dumps
+#   OUT/vexo-plugin-setup-<version>.exe   the per-user installer (dist/installer.nsi)
+#   OUT/SHA256SUMS                   the SHA-256 of each file, also printed
+# The version and every product text come from the DLL's version resource.
+#
+#   dist/make-dist.sh [--dll DLL] [--out DIR] [--bridge DIR]
+# Defaults: build/win32/shell/zoRozoridEverid.dll, dist/out, and build/win32/bridge/dist when that
+# folder exists (the browser bridge host and its manifests, see dist/bridge.nsh).
+# Signing: VEXO_SIGN_CERT and VEXO_SIGN_KEY (PEM files) sign the DLL, the uninstaller and the
+# installer (see dist/sign.sh); without them the files are unsigned and the output says so.
+# SOURCE_DATE_EPOCH (default: the time of the last commit) dates the files written.
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(dirname "$here")
+dll=$root/build/win32/shell/zoRozoridEverid.dll
+out=$here/out
+bridge=$root/build/win32/bridge/dist
+while [ $# -gt 0 ]; do
+  case $1 in
+    --dll) dll=$2; shift 2 ;;
+    --out) out=$2; shift 2 ;;
+    --bridge) bridge=$2; shift 2 ;;
+    *) echo "make-dist: unknown option $1" >&2; exit 2 ;;
+  esac
+done
+[ -f "$dll" ] || { echo "make-dist: no DLL at $dll (run make win32 first)" >&2; exit 1; }
+if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
+  SOURCE_DATE_EPOCH=$(git -C "$root" log -1 --format=%ct 2>/dev/null || echo 0)
+fi
+export SOURCE_DATE_EPOCH
+tools=i686-w64-mingw32
+
+# The version resource as resource-script text; value NAME prints one string of it.
+rc=$("$tools-windres" -i "$dll" -O rc)
+value() { sed -n "s/^ *VALUE \"$1\", \"\(.*\)\"\r\?$/\1/p" <<<"$rc" | head -1; }
+version=$(sed -n 's/^ *FILEVERSION \([0-9]*\), *\([0-9]*\), *\([0-9]*\), *\([0-9]*\).*/\1.\2.\3.\4/p' <<<"$rc")
+[ -n "$version" ] || { echo "make-dist: $dll has no version resource" >&2; exit 1; }
+
+rm -rf "$out"
+mkdir -p "$out"
+# makensis reads the files from the script's folder: every path absolute.
+out=$(cd "$out" && pwd)
+dll=$(cd "$(dirname "$dll")" && pwd)/$(basename "$dll")
+base=$(basename "$dll")
+"$tools-objcopy" --only-keep-debug "$dll" "$out/$base.debug"
+"$tools-objcopy" --strip-all --add-gnu-debuglink="$out/$base.debug" "$dll" "$out/$base"
+
+signing=()
+if [ -n "${VEXO_SIGN_CERT:-}" ] && [ -n "${VEXO_SIGN_KEY:-}" ]; then
+  "$here/sign.sh" "$out/$base"
+  signing=("-DVEXO_SIGN=$here/sign.sh")
+  echo "make-dist: signing with $VEXO_SIGN_CERT${VEXO_SIGN_TIMESTAMP_URL:+, time stamp from $VEXO_SIGN_TIMESTAMP_URL}"
+else
+  echo "make-dist: UNSIGNED build (set VEXO_SIGN_CERT and VEXO_SIGN_KEY to sign)"
+fi
+
+bridging=()
+if [ -f "$bridge/vexo-bridge.exe" ]; then
+  bridge=$(cd "$bridge" && pwd)
+  name=$(sed -n 's/.*"name" *: *"\([^"]*\)".*/\1/p' "$bridge/chrome.json" | head -1)
+  bridging=("-DVEXO_BRIDGE_DIR=$bridge" "-DVEXO_BRIDGE_NAME=$name")
+  echo "make-dist: with the browser bridge host $name from $bridge"
+fi
+
+setup=vexo-plugin-setup-$version.exe
+makensis -V2 -INPUTCHARSET UTF8 \
+  "-DVEXO_DLL=$out/$base" "-DVEXO_OUT=$out/$setup" "-DVEXO_VERSION=$version" \
+  "-DVEXO_PRODUCT=$(value ProductName)" "-DVEXO_COMPANY=$(value CompanyName)" \
+  "-DVEXO_DESCRIPTION=$(value FileDescription)" "-DVEXO_COPYRIGHT=$(value LegalCopyright)" \
+  "-DVEXO_MIME=$(value MIMEType)" "-DVEXO_MIME_DESCRIPTION=$(value FileOpenName)" \
+  "-DVEXO_SUFFIXES=$(value FileExtents)" \
+  "${signing[@]+"${signing[@]}"}" "${bridging[@]+"${bridging[@]}"}" "$here/installer.nsi"
+
+(cd "$out" && sha256sum "$base" "$base.debug" "$setup" > SHA256SUMS)
+touch -d "@$SOURCE_DATE_EPOCH" "$out"/*
+echo "make-dist: version $version, installer $(stat -c %s "$out/$setup") bytes, in $out:"
+cat "$out/SHA256SUMS"

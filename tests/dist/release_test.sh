@@ -1,0 +1,335 @@
+#!/usr/bin/env bash
+# The release files of the win32 build, in two steps (one ctest entry each, one JUnit report each):
+#
+#   release_test.sh files --work DIR --report XML --dll DLL --older-dll DLL
+#     Runs dist/make-dist.sh as `make dist` does: unsigned for the older build, signed with a test CA
+#     made here for the current one. Checks the version and the texts come from the DLL, the
+#     release DLL is stripped with its debug file beside it, the signatures verify against the test
+#     CA, and one changed byte breaks the DLL's signature. Needs no Wine.
+#
+#   release_test.sh installer --work DIR --report XML --files DIR --nphost EXE --holder EXE
+#                   --gateway BIN --modules DIR --page HTML --expected FILE --prefix WINEPREFIX
+#     Under Wine, in a copy of the build's Wine prefix (the other tests never see what the
+#     installers do): installs the older build silently, upgrades it to the current one while a
+#     program holds the old DLL loaded, pays through the plug-in found in the registry as a browser
+#     finds it, and uninstalls. FILES is the work folder of the "files" step.
+set -u
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(cd "$here/../.." && pwd)
+step=${1:?files or installer}
+shift
+work="" report="" dll="" older_dll="" files="" nphost="" holder="" gateway="" modules="" page="" expected="" prefix=""
+while [ $# -gt 0 ]; do
+  case $1 in
+    --work) work=$2 ;; --report) report=$2 ;; --dll) dll=$2 ;; --older-dll) older_dll=$2 ;;
+    --files) files=$2 ;; --nphost) nphost=$2 ;; --holder) holder=$2 ;; --gateway) gateway=$2 ;;
+    --modules) modules=$2 ;; --page) page=$2 ;; --expected) expected=$2 ;; --prefix) prefix=$2 ;;
+    *) echo "release_test: unknown option $1" >&2; exit 2 ;;
+  esac
+  shift 2
+done
+rm -rf "$work"
+mkdir -p "$work"
+plugin=zoRozoridEverid.dll
+
+# Test cases: start_case NAME, then problem TEXT for each failed check.
+cases=() case_name="" case_problem=""
+start_case() {
+  finish_case
+  case_name=$1 case_problem=""
+}
+problem() {
+  echo "release_test: $case_name: $*" >&2
+  [ -n "$case_problem" ] || case_problem=$*
+}
+finish_case() {
+  [ -n "$case_name" ] || return 0
+  cases+=("$case_name|$case_problem")
+  [ -n "$case_problem" ] || echo "release_test: $case_name: ok"
+  case_name=""
+}
+write_report() {
+  finish_case
+  local name failures=0 c
+  name=$(basename "$report" .xml)
+  for c in "${cases[@]}"; do [ -z "${c#*|}" ] || failures=$((failures + 1)); done
+  mkdir -p "$(dirname "$report")"
+  {
+    echo '<?xml version="1.0" encoding="UTF-8"?>'
+    echo "<testsuites tests=\"${#cases[@]}\" failures=\"$failures\" errors=\"0\" name=\"$name\">"
+    echo "  <testsuite name=\"$name\" tests=\"${#cases[@]}\" failures=\"$failures\" errors=\"0\">"
+    for c in "${cases[@]}"; do
+      if [ -z "${c#*|}" ]; then
+        echo "    <testcase name=\"${c%%|*}\" classname=\"$name\"/>"
+      else
+        echo "    <testcase name=\"${c%%|*}\" classname=\"$name\"><failure message=\"see the test output\"/></testcase>"
+      fi
+    done
+    echo '  </testsuite>'
+    echo '</testsuites>'
+  } >"$report"
+  [ "$failures" -eq 0 ]
+}
+
+# ---------------------------------------------------------------------------------------------
+# files
+# ---------------------------------------------------------------------------------------------
+
+# A throwaway CA and a code-signing certificate it issued.
+make_test_ca() {
+  local ca=$1
+  mkdir -p "$ca"
+  openssl req -x509 -newkey rsa:2048 -nodes -keyout "$ca/ca.key" -out "$ca/ca.pem" -days 2 \
+    -subj "/CN=Vexo Release Test CA" -addext "basicConstraints=critical,CA:TRUE" \
+    -addext "keyUsage=critical,keyCertSign" 2>/dev/null &&
+  openssl req -newkey rsa:2048 -nodes -keyout "$ca/sign.key" -out "$ca/sign.csr" \
+    -subj "/CN=Vexo Release Test Signing" 2>/dev/null &&
+  printf 'basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n' >"$ca/ext" &&
+  openssl x509 -req -in "$ca/sign.csr" -CA "$ca/ca.pem" -CAkey "$ca/ca.key" -CAcreateserial \
+    -out "$ca/sign.pem" -days 2 -extfile "$ca/ext" 2>/dev/null
+}
+
+verifies() { osslsigncode verify -CAfile "$work/ca/ca.pem" -in "$1" >"$1.verify" 2>&1; }
+
+files_step() {
+  local dist=$root/dist/make-dist.sh out
+
+  start_case installer_named_by_the_dll_version
+  # No bridge folder: the plug-in alone, whatever else the build folder holds.
+  if ! env -u VEXO_SIGN_CERT -u VEXO_SIGN_KEY "$dist" --dll "$older_dll" --out "$work/older" \
+      --bridge "$work/no-bridge" >"$work/older.log" 2>&1; then
+    cat "$work/older.log" >&2
+    problem "make-dist failed on the older build"
+  fi
+  # The older build differs from the product only in its version resource.
+  [ -f "$work/older/vexo-plugin-setup-1.0.1706.20.exe" ] || problem "no installer named by the DLL's version 1.0.1706.20"
+  grep -q "UNSIGNED" "$work/older.log" || problem "an unsigned build does not say so"
+  (cd "$work/older" && sha256sum --quiet -c SHA256SUMS) || problem "SHA256SUMS does not match the files"
+  grep -q "^[0-9a-f]\{64\}  vexo-plugin-setup-1.0.1706.20.exe$" "$work/older.log" || problem "no SHA-256 printed"
+
+  start_case release_dll_stripped_with_debug_file
+  out=$work/older
+  [ "$(i686-w64-mingw32-nm "$out/$plugin" 2>&1)" = "i686-w64-mingw32-nm: $out/$plugin: no symbols" ] ||
+    problem "the release DLL keeps symbols"
+  i686-w64-mingw32-objdump -h "$out/$plugin" | grep -q ' \.gnu_debuglink ' || problem "the release DLL names no debug file"
+  i686-w64-mingw32-objdump -h "$out/$plugin" | grep -q ' \.debug_' && problem "the release DLL keeps debug sections"
+  i686-w64-mingw32-objdump -h "$out/$plugin.debug" | grep -q ' \.debug_line ' || problem "the debug file has no line table"
+  # Same code: the stripped DLL's text section is the build's.
+  i686-w64-mingw32-objcopy -O binary -j .text "$older_dll" "$work/build.text"
+  i686-w64-mingw32-objcopy -O binary -j .text "$out/$plugin" "$work/release.text"
+  cmp -s "$work/build.text" "$work/release.text" || problem "the release DLL's code differs from the build's"
+
+  start_case signed_files_verify
+  make_test_ca "$work/ca" || problem "cannot make the test CA"
+  if ! VEXO_SIGN_CERT=$work/ca/sign.pem VEXO_SIGN_KEY=$work/ca/sign.key "$dist" --dll "$dll" \
+      --out "$work/current" --bridge "$work/no-bridge" >"$work/current.log" 2>&1; then
+    cat "$work/current.log" >&2
+    problem "make-dist failed with a signing key"
+  fi
+  grep -q "UNSIGNED" "$work/current.log" && problem "a signed build says it is unsigned"
+  verifies "$work/current/$plugin" || problem "the DLL's signature does not verify"
+  local setup
+  setup=$(ls "$work/current"/vexo-plugin-setup-*.exe 2>/dev/null | head -1)
+  [ -n "$setup" ] && verifies "$setup" || problem "the installer's signature does not verify"
+  grep -q "Message digest algorithm  : SHA256" "$work/current/$plugin.verify" || problem "not signed with SHA-256"
+  # A file signed by another CA does not verify against this one.
+  verifies "$work/older/$plugin" && problem "an unsigned DLL verifies"
+
+  start_case changed_byte_fails_verification
+  local copy=$work/changed.dll size at offset byte
+  cp "$work/current/$plugin" "$copy"
+  # One byte in the middle of the code section.
+  read -r size at < <(i686-w64-mingw32-objdump -h "$copy" | awk '$2 == ".text" { print $3, $6 }')
+  offset=$((0x$at + 0x$size / 2))
+  byte=$(od -An -tu1 -j "$offset" -N1 "$copy")
+  printf "\\$(printf %03o $(((byte + 1) % 256)))" | dd of="$copy" bs=1 seek="$offset" conv=notrunc status=none
+  cmp -s "$copy" "$work/current/$plugin" && problem "the byte was not changed"
+  verifies "$copy" && problem "a DLL changed after signing still verifies"
+}
+
+# ---------------------------------------------------------------------------------------------
+# installer
+# ---------------------------------------------------------------------------------------------
+
+wine_run() { "$root/cmake/wine-run.sh" "$@"; }
+
+# The values under a registry key and its subkeys as sorted "key|name|type|data" lines.
+registry_values() {
+  wine_run reg query "$1" /s 2>/dev/null | tr -d '\r' | sed 's/^HKCU\\/HKEY_CURRENT_USER\\/' | awk '
+    /^HKEY_/ { key = $0; next }
+    /^    [^ ]/ {
+      line = substr($0, 5); n = index(line, "    ")
+      if (n == 0) { print key "|" line; next }
+      name = substr(line, 1, n - 1); rest = substr(line, n + 4); m = index(rest, "    ")
+      if (m == 0) print key "|" name "|" rest "|"
+      else print key "|" name "|" substr(rest, 1, m - 1) "|" substr(rest, m + 4)
+    }' | sort
+}
+
+plugins_key='HKEY_CURRENT_USER\Software\MozillaPlugins'
+uninstall_key='HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Uninstall\VexoMirovanPlugin'
+
+# What the installer of VERSION must have written, the installed files being in place.
+expected_registry() {
+  local version=$1 id kb=0 f
+  id="$plugins_key\\@vexo.co.kr/Mirovan,version=$version"
+  for f in "$instdir"/*; do [ -f "$f" ] && kb=$((kb + ($(stat -c %s "$f") + 1023) / 1024)); done
+  {
+    echo "$id|Path|REG_SZ|$instdir_win\\$plugin"
+    echo "$id|ProductName|REG_SZ|Vexo"
+    echo "$id|Vendor|REG_SZ|Vexo Co., Ltd."
+    echo "$id|Version|REG_SZ|$version"
+    echo "$id|Description|REG_SZ|Vexo Plugin v.$version"
+    echo "$id\\MimeTypes\\application/mirovanplugin|Description|REG_SZ|mirovanplugin"
+    echo "$id\\MimeTypes\\application/mirovanplugin|Suffixes|REG_SZ|rts"
+    echo "$uninstall_key|DisplayName|REG_SZ|Vexo Plugin"
+    echo "$uninstall_key|DisplayVersion|REG_SZ|$version"
+    echo "$uninstall_key|Publisher|REG_SZ|Vexo Co., Ltd."
+    echo "$uninstall_key|DisplayIcon|REG_SZ|$instdir_win\\uninstall.exe,0"
+    echo "$uninstall_key|InstallLocation|REG_SZ|$instdir_win"
+    echo "$uninstall_key|UninstallString|REG_SZ|\"$instdir_win\\uninstall.exe\""
+    echo "$uninstall_key|QuietUninstallString|REG_SZ|\"$instdir_win\\uninstall.exe\" /S"
+    echo "$uninstall_key|NoModify|REG_DWORD|0x1"
+    echo "$uninstall_key|NoRepair|REG_DWORD|0x1"
+    printf '%s|EstimatedSize|REG_DWORD|0x%x\n' "$uninstall_key" "$kb"
+  } | sort
+}
+
+check_registry() {
+  expected_registry "$1" >"$work/registry.expected"
+  { registry_values "$plugins_key"; registry_values "$uninstall_key"; } | sort >"$work/registry.actual"
+  diff -u "$work/registry.expected" "$work/registry.actual" >&2 || problem "the registry differs from what version $1 installs"
+}
+
+# The install folder holds exactly the files named: NAME=SOURCE (a copy of SOURCE) or NAME.
+check_files() {
+  local pair names=()
+  for pair in "$@"; do
+    names+=("${pair%%=*}")
+    if [ "$pair" = "${pair%%=*}" ]; then
+      [ -f "$instdir/$pair" ] || problem "no $instdir/$pair"
+    else
+      cmp -s "$instdir/${pair%%=*}" "${pair#*=}" || problem "$instdir/${pair%%=*} is not ${pair#*=}"
+    fi
+  done
+  [ "$(cd "$instdir" 2>/dev/null && ls -A | sort)" = "$(printf '%s\n' "${names[@]}" | sort)" ] ||
+    problem "the install folder holds: $(ls -A "$instdir" 2>/dev/null | tr '\n' ' ')"
+}
+
+# The per-user files (without the temporary folder, where Windows keeps the uninstaller's running
+# copy until it is cleaned up) and the registry keys that name the product.
+snapshot() {
+  find "$prefix_copy/drive_c/users" -path "$tempdir" -prune -o -print | sort >"$work/$1.files"
+  wine_run reg query 'HKCU\Software' /s 2>/dev/null | tr -d '\r' | grep '^HKEY_' |
+    grep -i -E 'vexo|mozilla|mirovan' | sort >"$work/$1.keys"
+}
+
+# C:\x\y in the prefix, as a Unix path.
+unix_path() {
+  local p=${1//\\//}
+  echo "$WINEPREFIX/drive_c/${p#[Cc]:/}"
+}
+
+seconds_since() { echo "$(($(date +%s%N) - $1))" | awk '{ printf "%.2f", $1 / 1e9 }'; }
+
+installer_step() {
+  local older_setup current_setup t0 holder_pid="" status
+  older_setup=$(ls "$files/older"/vexo-plugin-setup-*.exe | head -1)
+  current_setup=$(ls "$files/current"/vexo-plugin-setup-*.exe | head -1)
+  local older_version current_version
+  older_version=$(basename "$older_setup" .exe); older_version=${older_version#vexo-plugin-setup-}
+  current_version=$(basename "$current_setup" .exe); current_version=${current_version#vexo-plugin-setup-}
+
+  # A copy of the build's prefix (or a new one): what the installers do stays in it. Its system
+  # files are hard links (Wine only reads them); what Wine writes are copies: the registry, the
+  # .ini files, the user folders.
+  prefix_copy=$work/wineprefix
+  if [ -f "$prefix/system.reg" ]; then
+    cp -al "$prefix" "$prefix_copy"
+    local f
+    for f in "$prefix"/*.reg "$prefix"/.update-timestamp "$prefix"/drive_c/windows/*.ini; do
+      [ -f "$f" ] && cp --remove-destination "$f" "$prefix_copy${f#"$prefix"}"
+    done
+    rm -rf "$prefix_copy/drive_c/users"
+    cp -a "$prefix/drive_c/users" "$prefix_copy/drive_c/users"
+  fi
+  export WINEPREFIX=$prefix_copy
+  trap 'touch "$work/stop-holder"; wineserver -k >/dev/null 2>&1' EXIT
+  # The user's folders as Windows names them, and where they are in the prefix.
+  local dirs localappdata profile temp
+  dirs=$(wine_run cmd /c 'echo %LOCALAPPDATA%;%USERPROFILE%;%TEMP%' 2>/dev/null | tr -d '\r' | tail -1)
+  IFS=';' read -r localappdata profile temp <<<"$dirs"
+  instdir_win="$localappdata\\Vexo\\MirovanPlugin"
+  instdir=$(unix_path "$instdir_win")
+  modules_home=$(unix_path "$profile\\AppData\\LocalLow\\Vexo")
+  tempdir=$(unix_path "$temp")
+  start_case silent_install
+  if [ ! -d "$prefix_copy/drive_c/users" ] || [ -z "$localappdata" ]; then
+    problem "Wine does not run here, or the prefix has no user folders"
+    write_report
+    exit 1
+  fi
+  rm -rf "$modules_home"
+  snapshot before
+  t0=$(date +%s%N)
+  wine_run "$older_setup" /S
+  status=$?
+  echo "release_test: install under Wine: $(seconds_since "$t0") s" | tee "$work/install-time"
+  [ "$status" -eq 0 ] || problem "the installer exited with $status"
+  check_files "$plugin=$files/older/$plugin" uninstall.exe
+  check_registry "$older_version"
+
+  start_case upgrade_while_the_old_plugin_is_loaded
+  wine_run "$holder" "$instdir_win\\$plugin" "Z:${work//\//\\}\\stop-holder" >"$work/holder.out" 2>&1 &
+  holder_pid=$!
+  for _ in $(seq 300); do grep -q loaded "$work/holder.out" && break; sleep 0.1; done
+  grep -q loaded "$work/holder.out" || problem "the holder did not load the installed DLL"
+  wine_run "$current_setup" /S
+  status=$?
+  [ "$status" -eq 0 ] || problem "the upgrade exited with $status"
+  # The loaded DLL was moved aside, the new one is in its place, one registration of the new version.
+  check_files "$plugin=$files/current/$plugin" "$plugin.1.old=$files/older/$plugin" uninstall.exe
+  check_registry "$current_version"
+  osslsigncode verify -CAfile "$files/ca/ca.pem" -in "$instdir/uninstall.exe" >"$work/uninstaller.verify" 2>&1 ||
+    problem "the installed uninstaller's signature does not verify"
+
+  start_case uninstall_refused_while_loaded
+  # In place (_?=), so that the exit status is the uninstaller's own.
+  wine_run "$instdir_win\\uninstall.exe" /S "_?=$instdir_win"
+  status=$?
+  [ "$status" -eq 2 ] || problem "the uninstaller exited with $status while the plug-in was in use"
+  check_files "$plugin=$files/current/$plugin" "$plugin.1.old=$files/older/$plugin" uninstall.exe
+  check_registry "$current_version"
+  touch "$work/stop-holder"
+  wait "$holder_pid"
+
+  start_case registered_plugin_pays
+  "$root/tests/tools/page_test.sh" --gateway "$gateway" --modules "$modules" --expected "$expected" \
+    --expect-text "nphost: plug-in $instdir_win\\$plugin" --work "$work/page" -- \
+    "$root/cmake/wine-run.sh" "$nphost" --registered "Z:$page" >"$work/page.log" 2>&1 ||
+    { cat "$work/page.log" >&2; problem "the checkout page did not pay through the registered plug-in"; }
+  (cd "$modules_home" 2>/dev/null && find . | sort) >"$work/modules.before"
+  grep -q 'ActiveX/MVmainUI70.dll$' "$work/modules.before" || problem "the payment left no module directory"
+
+  start_case uninstall_removes_what_the_installer_added
+  t0=$(date +%s%N)
+  wine_run "$instdir_win\\uninstall.exe" /S
+  # The uninstaller runs on as a copy in the temporary folder: wait until it is done.
+  for _ in $(seq 600); do [ -e "$instdir" ] || break; sleep 0.05; done
+  echo "release_test: uninstall under Wine: $(seconds_since "$t0") s" | tee "$work/uninstall-time"
+  wineserver -w
+  snapshot after
+  diff <(grep -v -F "$modules_home" "$work/before.files") <(grep -v -F "$modules_home" "$work/after.files") >&2 ||
+    problem "files or folders left behind (or lost)"
+  diff "$work/before.keys" "$work/after.keys" >&2 || problem "registry keys left behind"
+  wine_run reg query "$uninstall_key" >/dev/null 2>&1 && problem "the uninstall entry is still there"
+  (cd "$modules_home" 2>/dev/null && find . | sort) | cmp -s - "$work/modules.before" ||
+    problem "the payment's module directory changed"
+}
+
+case $step in
+  files) files_step ;;
+  installer) installer_step ;;
+  *) echo "release_test: unknown step $step" >&2; exit 2 ;;
+esac
+write_report
