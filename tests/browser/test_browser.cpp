@@ -174,10 +174,12 @@ struct BrowserCallbacks {
   }
   static void SetException(NPObject*, const NPUTF8*) {}
   static bool Enumerate(NPP, NPObject* o, NPIdentifier** ids, uint32_t* count) {
-    return !Null(o, "enumerate") && o->_class->structVersion >= 2 && o->_class->enumerate && o->_class->enumerate(o, ids, count);
+    return !Null(o, "enumerate") && o->_class->structVersion >= 2 && o->_class->enumerate &&
+           o->_class->enumerate(o, ids, count);
   }
   static bool Construct(NPP, NPObject* o, const NPVariant* args, uint32_t n, NPVariant* r) {
-    return !Null(o, "construct") && o->_class->structVersion >= 2 && o->_class->construct && o->_class->construct(o, args, n, r);
+    return !Null(o, "construct") && o->_class->structVersion >= 2 && o->_class->construct &&
+           o->_class->construct(o, args, n, r);
   }
 
   // The class of the page's own objects.

@@ -400,11 +400,13 @@ struct CodePageText {
   std::vector<std::pair<const char*, const char*>> characters;
 };
 const CodePageText kCodePageTexts[] = {
-    {949, "주문-가나다", "\xC1\xD6\xB9\xAE-\xB0\xA1\xB3\xAA\xB4\xD9", {{"a", "a"}, {"결", "\xB0\xE1"}, {"제", "\xC1\xA6"}}},
+    {949, "주문-가나다", "\xC1\xD6\xB9\xAE-\xB0\xA1\xB3\xAA\xB4\xD9",
+     {{"a", "a"}, {"결", "\xB0\xE1"}, {"제", "\xC1\xA6"}}},
     {1252, "Café José Ñandú", "Caf\xE9 Jos\xE9 \xD1" "and\xFA", {{"Ñ", "\xD1"}, {"€", "\x80"}, {"€", "\x80"}}},
     {932, "ご注文ﾃｽﾄ", "\x82\xB2\x92\x8D\x95\xB6\xC3\xBD\xC4",
      {{"ｱ", "\xB1"}, {"日", "\x93\xFA"}, {"ｲ", "\xB2"}, {"ｳ", "\xB3"}}},
-    {936, "订单支付测试", "\xB6\xA9\xB5\xA5\xD6\xA7\xB8\xB6\xB2\xE2\xCA\xD4", {{"b", "b"}, {"中", "\xD6\xD0"}, {"文", "\xCE\xC4"}}},
+    {936, "订单支付测试", "\xB6\xA9\xB5\xA5\xD6\xA7\xB8\xB6\xB2\xE2\xCA\xD4",
+     {{"b", "b"}, {"中", "\xD6\xD0"}, {"文", "\xCE\xC4"}}},
     {1251, "Заказ №42 оплачен", "\xC7\xE0\xEA\xE0\xE7 \xB9" "42 \xEE\xEF\xEB\xE0\xF7\xE5\xED",
      {{"Я", "\xDF"}, {"№", "\xB9"}, {"№", "\xB9"}}},
 };
