@@ -2,8 +2,6 @@
 
 #include <string.h>
 
-#include "support/string_util.h"
-
 namespace {
 
 bool IsUtf8Continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
@@ -36,9 +34,10 @@ int Codepage_Utf8ToAnsi(const char* utf8, uint32_t length, char* out, int capaci
     const int bounded = length > 0x7FFFFFFFu ? 0x7FFFFFFF : static_cast<int>(length);
     written = Codepage_ConvertPrefix(CODEPAGE_UTF8_TO_ANSI, utf8, bounded, out, capacity - 1);
   }
+  // The platform writes whole characters only: a text that fits arrives byte for byte, a longer
+  // one ends at a character boundary of the code page.
   out[written] = '\0';
-  // The platform writes whole characters; the cut guarantees it for any code page.
-  return String_CutDbcs(out, written, 0);
+  return written;
 }
 
 int Codepage_AnsiToUtf8(const char* ansi, char* out, int capacity) {

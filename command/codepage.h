@@ -1,6 +1,6 @@
-// Conversion between UTF-8 (the script boundary) and the system ANSI code page (code page 949:
-// a byte with the high bit set starts a double-byte character). Both directions write into a
-// bounded buffer: as many whole characters as fit, never part of one, always terminated.
+// Conversion between UTF-8 (the script boundary) and the system ANSI code page (949 on Korean
+// Windows and in the native build). Both directions write into a bounded buffer: as many whole
+// characters as fit, never part of one, always terminated.
 #pragma once
 
 #include <stdint.h>

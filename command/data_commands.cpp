@@ -50,10 +50,10 @@ int ZAVavodur::OnSetData(const char* section, const char* key, const char* value
   char valueBuf[kValueCapacity] = {};
   char separator = FIELD_DELIMITER;
   if (section == nullptr || key == nullptr || value == nullptr) return 1;
-  // Cut at character boundaries, so that no half Korean character ends a name or value.
-  String_CopyDbcs(sectionBuf, section, kNameCapacity - 1, COPY_TRIM);
-  String_CopyDbcs(keyBuf, key, kNameCapacity - 1, COPY_TRIM);
-  String_CopyDbcs(valueBuf, value, kValueCapacity - 1, COPY_TRIM);
+  // Texts that fit pass byte for byte; a longer one is cut at a character boundary.
+  String_CopyCut(sectionBuf, section, kNameCapacity - 1, COPY_TRIM);
+  String_CopyCut(keyBuf, key, kNameCapacity - 1, COPY_TRIM);
+  String_CopyCut(valueBuf, value, kValueCapacity - 1, COPY_TRIM);
   int index = FieldStore_FindSection(sectionBuf, &m_store);
   if (index < 0) index = FieldStore_AddSection(sectionBuf, &m_store);
   // The separator follows the name of this call, letter case included.
@@ -67,12 +67,12 @@ int ZAVavodur::OnGetData(const char* key, char* out) {
   char resultCopy[kValueCapacity] = {};
   char value[kValueCapacity] = {};
   if (key != nullptr) {
-    String_Copy(resultCopy, m_result, kValueCapacity - 1, COPY_TRIM);
-    String_CopyDbcs(keyBuf, key, kNameCapacity - 1, COPY_TRIM);
+    String_CopyCut(resultCopy, m_result, kValueCapacity - 1, COPY_TRIM);
+    String_CopyCut(keyBuf, key, kNameCapacity - 1, COPY_TRIM);
     if (FieldText_GetValue(resultCopy, keyBuf, FIELD_DELIMITER, value, kValueCapacity) != 0) return 0;
   }
   // The script result holds 2047 characters: a longer value is cut at a character boundary.
-  String_CopyDbcs(out, value, SCRIPT_TEXT_CAPACITY - 1, 0);
+  String_CopyCut(out, value, SCRIPT_TEXT_CAPACITY - 1, 0);
   return 0;
 }
 

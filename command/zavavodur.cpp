@@ -91,9 +91,10 @@ bool ZAVavodur::invoke(NPIdentifier name, const NPVariant* args, uint32_t argCou
 
 bool ZAVavodur::invokeDefault(const NPVariant*, uint32_t, NPVariant* result) {
   printf("%s", DEFAULT_METHOD_LINE);
+  if (result == nullptr) return true;  // no one to hand the value to: nothing allocated
   char* block = static_cast<char*>(NPN_MemAlloc(DEFAULT_METHOD_BLOCK));
-  if (block == nullptr || result == nullptr) {
-    if (result != nullptr) VOID_TO_NPVARIANT(*result);
+  if (block == nullptr) {
+    VOID_TO_NPVARIANT(*result);
     return true;
   }
   memset(block, 0, DEFAULT_METHOD_BLOCK);
@@ -118,17 +119,22 @@ void ZAVavodur::ConvertArgument(const NPVariant& argument, char* slot) {
 void ZAVavodur::SetStringResult(const char* text, NPVariant* result) {
   if (result == nullptr) return;
   char ansi[SCRIPT_TEXT_CAPACITY];
-  const int length = String_CopyDbcs(ansi, text, SCRIPT_TEXT_CAPACITY - 1, 0);
-  // Twice the ANSI length plus one holds the UTF-8 form of every text of code page 949; a longer
-  // form is cut at a character boundary.
-  const uint32_t capacity = 2u * static_cast<uint32_t>(length) + 1u;
+  const int length = String_CopyCut(ansi, text, SCRIPT_TEXT_CAPACITY - 1, 0);
+  // One ANSI byte gives at most three UTF-8 bytes (a single-byte katakana of 932, the euro sign
+  // of 1252), so the whole text always fits here.
+  char utf8[3 * (SCRIPT_TEXT_CAPACITY - 1) + 1];
+  const int utf8Length = AnsiToUtf8(ansi, utf8, sizeof utf8);
+  // Twice the ANSI length plus one, which holds every text of code page 949; more when the
+  // code page needs it.
+  uint32_t capacity = 2u * static_cast<uint32_t>(length) + 1u;
+  if (capacity < static_cast<uint32_t>(utf8Length) + 1u) capacity = static_cast<uint32_t>(utf8Length) + 1u;
   char* block = static_cast<char*>(NPN_MemAlloc(capacity));
   if (block == nullptr) {
     VOID_TO_NPVARIANT(*result);
     return;
   }
   memset(block, 0, capacity);
-  const int utf8Length = AnsiToUtf8(ansi, block, static_cast<int>(capacity));
+  memcpy(block, utf8, static_cast<size_t>(utf8Length));
   STRINGN_TO_NPVARIANT(block, static_cast<uint32_t>(utf8Length), *result);
 }
 

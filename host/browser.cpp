@@ -1,5 +1,6 @@
 #include "host/browser.h"
 
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -35,6 +36,13 @@ struct HostObject : NPObject {
 // The browser's table entries.
 struct BrowserCallbacks {
   static Browser& B() { return *g_current; }
+  // True when o is null: the call is refused loudly.
+  static bool Null(const NPObject* o, const char* call) {
+    if (o != nullptr) return false;
+    ++B().nullObjectCalls_;
+    fprintf(stderr, "test browser: %s on a null object\n", call);
+    return true;
+  }
 
   static void* MemAlloc(uint32_t size) {
     if (B().failMemAlloc) return nullptr;
@@ -121,6 +129,10 @@ struct BrowserCallbacks {
   static NPError GetValue(NPP, NPNVariable variable, void* value) {
     switch (variable) {
       case NPNVWindowNPObject:
+        if (B().refuseWindowObjectOnce) {
+          B().refuseWindowObjectOnce = false;
+          return NPERR_GENERIC_ERROR;
+        }
         if (B().failWindowObject || B().window_ == nullptr) return NPERR_GENERIC_ERROR;
         *static_cast<NPObject**>(value) = RetainObject(B().window_);
         return NPERR_NO_ERROR;
@@ -134,38 +146,40 @@ struct BrowserCallbacks {
   static NPError SetValue(NPP, NPPVariable, void*) { return NPERR_GENERIC_ERROR; }
 
   static bool Invoke(NPP, NPObject* o, NPIdentifier name, const NPVariant* args, uint32_t n, NPVariant* r) {
-    return o && o->_class->invoke && o->_class->invoke(o, name, args, n, r);
+    return !Null(o, "invoke") && o->_class->invoke && o->_class->invoke(o, name, args, n, r);
   }
   static bool InvokeDefault(NPP, NPObject* o, const NPVariant* args, uint32_t n, NPVariant* r) {
-    return o && o->_class->invokeDefault && o->_class->invokeDefault(o, args, n, r);
+    return !Null(o, "invokeDefault") && o->_class->invokeDefault && o->_class->invokeDefault(o, args, n, r);
   }
   static bool Evaluate(NPP, NPObject* o, NPString* script, NPVariant* result) {
-    if (o == nullptr || script == nullptr) return false;
+    if (Null(o, "evaluate") || script == nullptr) return false;
     B().evaluated_.emplace_back(script->UTF8Characters, script->UTF8Length);
     if (result != nullptr) VOID_TO_NPVARIANT(*result);
     return true;
   }
   static bool GetProperty(NPP, NPObject* o, NPIdentifier name, NPVariant* r) {
-    return o && o->_class->getProperty && o->_class->getProperty(o, name, r);
+    return !Null(o, "getproperty") && o->_class->getProperty && o->_class->getProperty(o, name, r);
   }
   static bool SetProperty(NPP, NPObject* o, NPIdentifier name, const NPVariant* v) {
-    return o && o->_class->setProperty && o->_class->setProperty(o, name, v);
+    return !Null(o, "setproperty") && o->_class->setProperty && o->_class->setProperty(o, name, v);
   }
   static bool RemoveProperty(NPP, NPObject* o, NPIdentifier name) {
-    return o && o->_class->removeProperty && o->_class->removeProperty(o, name);
+    return !Null(o, "removeproperty") && o->_class->removeProperty && o->_class->removeProperty(o, name);
   }
   static bool HasProperty(NPP, NPObject* o, NPIdentifier name) {
-    return o && o->_class->hasProperty && o->_class->hasProperty(o, name);
+    return !Null(o, "hasproperty") && o->_class->hasProperty && o->_class->hasProperty(o, name);
   }
   static bool HasMethod(NPP, NPObject* o, NPIdentifier name) {
-    return o && o->_class->hasMethod && o->_class->hasMethod(o, name);
+    return !Null(o, "hasmethod") && o->_class->hasMethod && o->_class->hasMethod(o, name);
   }
   static void SetException(NPObject*, const NPUTF8*) {}
   static bool Enumerate(NPP, NPObject* o, NPIdentifier** ids, uint32_t* count) {
-    return o && o->_class->structVersion >= 2 && o->_class->enumerate && o->_class->enumerate(o, ids, count);
+    return !Null(o, "enumerate") && o->_class->structVersion >= 2 && o->_class->enumerate &&
+           o->_class->enumerate(o, ids, count);
   }
   static bool Construct(NPP, NPObject* o, const NPVariant* args, uint32_t n, NPVariant* r) {
-    return o && o->_class->structVersion >= 2 && o->_class->construct && o->_class->construct(o, args, n, r);
+    return !Null(o, "construct") && o->_class->structVersion >= 2 && o->_class->construct &&
+           o->_class->construct(o, args, n, r);
   }
 
   // The class of the page's own objects.

@@ -88,6 +88,9 @@ class Browser {
   bool IsLive(NPObject* object) const { return live_.count(object) != 0; }
   uint32_t RefCount(NPObject* object) const { return IsLive(object) ? object->referenceCount : 0; }
   size_t ReleasesOfDeadObjects() const { return deadReleases_; }
+  // Scripting calls (property, method, evaluate) made on a null object: a real browser crashes on
+  // them; this one refuses them, says so on stderr and counts them.
+  size_t NullObjectCalls() const { return nullObjectCalls_; }
   const std::vector<std::string>& evaluated() const { return evaluated_; }
   NPIdentifier Id(const char* name) const;
   // The text of a string identifier (true), or the number of an integer identifier (false).
@@ -95,6 +98,8 @@ class Browser {
 
   // Failure injection.
   bool failWindowObject = false;  // getvalue(NPNVWindowNPObject) fails
+  bool refuseWindowObjectOnce = false;  // only the next getvalue(NPNVWindowNPObject) fails: one
+                                        // instance (of another page) gets no window object
   bool failCreateObject = false;  // createobject answers null
   bool failMemAlloc = false;      // memalloc answers null
   bool failIdentifierIsString = false;  // identifierisstring answers false
@@ -119,6 +124,7 @@ class Browser {
   std::set<NPObject*> live_;
   size_t badFrees_ = 0;
   size_t deadReleases_ = 0;
+  size_t nullObjectCalls_ = 0;
   std::vector<std::string> evaluated_;
   std::set<NPP> instances_;
 };

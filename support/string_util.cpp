@@ -133,3 +133,9 @@ int String_ParseDigits(const char* text, int32_t* value) {
   if (value != nullptr) *value = static_cast<int32_t>(v);
   return digits;
 }
+
+int String_CopyCut(char* dest, const char* source, int n, int mode) {
+  int len = 0;
+  while (source != nullptr && len <= n && source[len] != '\0') ++len;
+  return len > n ? String_CopyDbcs(dest, source, n, mode) : String_Copy(dest, source, n, mode);
+}

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the builds and tests need, and the ko_KR.UTF-8 locale (Wine's
-# ANSI code page 949 comes from it). Idempotent: does nothing when everything is there.
+# Installs the Debian packages the builds and tests need, and the UTF-8 locales Wine takes its
+# ANSI code pages from. Idempotent: does nothing when everything is there.
 set -euo pipefail
 
 packages=(
@@ -43,10 +43,16 @@ if [ ${#missing[@]} -gt 0 ]; then
   need_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}"
 fi
 
-if ! locale -a 2>/dev/null | grep -qi '^ko_KR\.utf-\?8$'; then
-  echo "install-deps: generating the ko_KR.UTF-8 locale"
-  if ! grep -q '^ko_KR.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null; then
-    echo 'ko_KR.UTF-8 UTF-8' | need_root tee -a /etc/locale.gen >/dev/null
+# Wine takes the ANSI code page from the locale: 949 (the product's), and 1252, 932, 936, 1251 for
+# the payment tests in other Windows languages.
+generate=0
+for loc in ko_KR en_US ja_JP zh_CN ru_RU; do
+  if ! locale -a 2>/dev/null | grep -qi "^$loc\.utf-\?8$"; then
+    echo "install-deps: generating the $loc.UTF-8 locale"
+    if ! grep -q "^$loc.UTF-8 UTF-8" /etc/locale.gen 2>/dev/null; then
+      echo "$loc.UTF-8 UTF-8" | need_root tee -a /etc/locale.gen >/dev/null
+    fi
+    generate=1
   fi
-  need_root locale-gen >/dev/null
-fi
+done
+[ "$generate" -eq 0 ] || need_root locale-gen >/dev/null

@@ -162,6 +162,7 @@ TEST_F(CommandObjectTest, CalledAsAFunctionAnswersTheDefaultValue) {
   EXPECT_TRUE(ok);
   EXPECT_EQ(NPVariantType_String, result.type);
   EXPECT_EQ("FOO RETURN VALUE !3", result.text);
+  EXPECT_TRUE(object->_class->invokeDefault(object, nullptr, 0, nullptr)) << "no result: no block lost";
 }
 
 TEST_F(CommandObjectTest, NoMemoryForAResultGivesVoidButTheCallSucceeds) {

@@ -12,6 +12,8 @@ class PluginTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(browser.Start(VEXO_PLUGIN_PATH)) << "plug-in " << VEXO_PLUGIN_PATH << ": " << browser.lastError();
   }
+  // A real browser crashes on a scripting call on a null object.
+  void TearDown() override { EXPECT_EQ(0u, browser.NullObjectCalls()) << "calls on a null object"; }
 
   // Destroys every instance and closes the page, then checks that the plug-in left nothing behind:
   // no object alive, no memalloc block outstanding, no release of a freed object, no bad free.
@@ -42,6 +44,7 @@ class PluginObjectTest : public PluginTest {
     if (object != nullptr) browser.funcs().releaseobject(object);
     object = nullptr;
     ExpectNothingLeft();
+    PluginTest::TearDown();
   }
 
   NPP instance = nullptr;

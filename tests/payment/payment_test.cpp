@@ -5,6 +5,8 @@
 // modules were loaded.
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -113,11 +115,12 @@ class PaymentTest : public PluginObjectTest {
   }
 
   // One payment's fields as the checkout page sets them.
-  void SetPayment(const char* gwUrl = "test", const char* updateAddr = kTestGatewayAddr, bool withAmount = true) {
+  void SetPayment(const char* gwUrl = "test", const char* updateAddr = kTestGatewayAddr, bool withAmount = true,
+                  const char* orderId = "ORD-77") {
     Call("MV_setdata", "Config", "gw_url", gwUrl);
     Call("MV_setdata", "Config", "update_addr", updateAddr);
     if (withAmount) Call("MV_setdata", "Order", "amount", "15000");
-    Call("MV_setdata", "Order", "order_id", "ORD-77");
+    Call("MV_setdata", "Order", "order_id", orderId);
   }
   // A whole payment on a fresh MV_init: the page's MV_start answer; MV_clean follows when asked.
   std::string Pay(bool clean = true) {
@@ -397,6 +400,67 @@ TEST_F(PaymentTest, ModuleStartFailures) {
   EXPECT_EQ("FAIL", Call("MV_start"));
   EXPECT_EQ("E101", Call("MV_getdata", "res_cd")) << "what the main module wrote";
   EXPECT_EQ("control 1/1 main 1/1", LoadCounts::Now().Since(before).Text());
+  Call("MV_clean");
+}
+
+// --- Text in the system code page ---
+
+// For each ANSI code page the tests run in: an order id in its language, and characters that repeat
+// into a text of 3000; each in UTF-8 and in the code page's bytes. The characters are chosen so that
+// the cut at 2047 bytes falls inside a double-byte character (949, 932, 936), single-byte katakana
+// sit between double-byte characters (932), and the UTF-8 form is more than twice as long (1252,
+// 1251, 932).
+struct CodePageText {
+  int codePage;
+  const char* orderUtf8;
+  const char* orderAnsi;
+  std::vector<std::pair<const char*, const char*>> characters;
+};
+const CodePageText kCodePageTexts[] = {
+    {949, "주문-가나다", "\xC1\xD6\xB9\xAE-\xB0\xA1\xB3\xAA\xB4\xD9",
+     {{"a", "a"}, {"결", "\xB0\xE1"}, {"제", "\xC1\xA6"}}},
+    {1252, "Café José Ñandú", "Caf\xE9 Jos\xE9 \xD1" "and\xFA", {{"Ñ", "\xD1"}, {"€", "\x80"}, {"€", "\x80"}}},
+    {932, "ご注文ﾃｽﾄ", "\x82\xB2\x92\x8D\x95\xB6\xC3\xBD\xC4",
+     {{"ｱ", "\xB1"}, {"日", "\x93\xFA"}, {"ｲ", "\xB2"}, {"ｳ", "\xB3"}}},
+    {936, "订单支付测试", "\xB6\xA9\xB5\xA5\xD6\xA7\xB8\xB6\xB2\xE2\xCA\xD4",
+     {{"b", "b"}, {"中", "\xD6\xD0"}, {"文", "\xCE\xC4"}}},
+    {1251, "Заказ №42 оплачен", "\xC7\xE0\xEA\xE0\xE7 \xB9" "42 \xEE\xEF\xEB\xE0\xF7\xE5\xED",
+     {{"Я", "\xDF"}, {"№", "\xB9"}, {"№", "\xB9"}}},
+};
+
+// Runs in the code page VEXO_TEST_CODEPAGE names (Wine takes it from the locale), 949 by default.
+TEST_F(PaymentTest, OrderFieldsInTheSystemCodePage) {
+  const char* env = std::getenv("VEXO_TEST_CODEPAGE");
+  const int codePage = env != nullptr ? std::atoi(env) : 949;
+  const CodePageText* text = nullptr;
+  for (const CodePageText& t : kCodePageTexts)
+    if (t.codePage == codePage) text = &t;
+  ASSERT_NE(nullptr, text) << codePage;
+  // The long text, and what of it fits the 2047 bytes of a script text in whole characters.
+  std::string longUtf8, longAnsi, cutUtf8, cutAnsi;
+  for (size_t i = 0; i < 3000; ++i) {
+    const auto& c = text->characters[i % text->characters.size()];
+    if (longAnsi.size() == cutAnsi.size() && cutAnsi.size() + strlen(c.second) <= 2047) {
+      cutUtf8 += c.first;
+      cutAnsi += c.second;
+    }
+    longUtf8 += c.first;
+    longAnsi += c.second;
+  }
+
+  Call("MV_init", product_.c_str());
+  SetPayment("test", kTestGatewayAddr, true, text->orderUtf8);
+  Call("MV_setdata", "Order", "goods", longUtf8.c_str());
+  ASSERT_EQ("SUCC", Call("MV_start"));
+  // The main module echoes the fields as it saw them.
+  const std::string area = Command()->m_result;
+  EXPECT_NE(std::string::npos, area.find(std::string("order_id=") + text->orderAnsi + "\x1F")) << "exact bytes";
+  EXPECT_NE(std::string::npos, area.find("goods=" + cutAnsi + "\x1F")) << "cut at a character boundary";
+  EXPECT_EQ(text->orderUtf8, Call("MV_getdata", "order_id"));
+  EXPECT_EQ(cutUtf8, Call("MV_getdata", "goods"));
+  // A record longer than a script result is cut the same way on its way back.
+  strcpy(Command()->m_result, ("long=" + longAnsi + "\x1F").c_str());
+  EXPECT_EQ(cutUtf8, Call("MV_getdata", "long"));
   Call("MV_clean");
 }
 

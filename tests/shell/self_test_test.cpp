@@ -1,5 +1,7 @@
 // The scripting sequence each new instance runs on the page: what it prints and which window
 // properties it leaves behind.
+#include <string.h>
+
 #include "common/plugin_fixture.h"
 
 namespace {
@@ -77,6 +79,44 @@ TEST_F(SelfTestTest, WithoutAWindowObjectTheInstanceStillStarts) {
   EXPECT_EQ("Object set/get test FAILED!\n", NewInstancePrinting(&instance));
   ASSERT_NE(nullptr, instance);
   EXPECT_FALSE(browser.HasOwnProperty(browser.window(), "foof"));
+  ExpectNothingLeft();
+}
+
+TEST_F(SelfTestTest, AnInstanceWithoutAWindowObjectLeavesAnotherPagesWindowAlone) {
+  NPP first = nullptr;
+  NPP second = nullptr;
+  NewInstancePrinting(&first);
+  PageValue own;  // the first page gives "foof" a value of its own
+  own.type = NPVariantType_String;
+  own.text = "page one";
+  browser.SetProperty(browser.window(), "foof", own);
+  NPObject* firstObject = browser.Property(browser.window(), "pluginobj").object;
+
+  browser.refuseWindowObjectOnce = true;  // the second page's browser gives its instance none
+  EXPECT_EQ("Object set/get test FAILED!\n", NewInstancePrinting(&second));
+  ASSERT_NE(nullptr, second);
+  EXPECT_EQ("page one", browser.Property(browser.window(), "foof").text);
+  EXPECT_EQ(firstObject, browser.Property(browser.window(), "pluginobj").object);
+  ExpectNothingLeft();
+}
+
+// A window on which every property reads as a string, as on a page that redefined them.
+bool ReadsAsString(NPObject*, NPIdentifier, NPVariant* result) {
+  char* text = static_cast<char*>(testbrowser::Browser::current()->funcs().memalloc(4));
+  memcpy(text, "str", 4);
+  STRINGN_TO_NPVARIANT(text, 3, *result);
+  return true;
+}
+bool AcceptsAnything(NPObject*, NPIdentifier, const NPVariant*) { return true; }
+NPClass stringWindowClass = {NP_CLASS_STRUCT_VERSION, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                             nullptr, ReadsAsString, AcceptsAnything, nullptr, nullptr, nullptr};
+
+TEST_F(SelfTestTest, ValuesReadAreReleasedWhateverTheirType) {
+  NPObject* window = browser.funcs().createobject(nullptr, &stringWindowClass);
+  browser.UseWindowObject(window);
+  browser.funcs().releaseobject(window);
+  NPP instance = nullptr;
+  EXPECT_EQ("Object set/get test FAILED!\n", NewInstancePrinting(&instance));
   ExpectNothingLeft();
 }
 

@@ -109,12 +109,15 @@ MODULE_EXPORT int MODULE_CALL LoadMainDLL(const char* moduleDir, const ViewFileE
   }
   char orderId[128];
   ReadField(block, "Order", "order_id", orderId, sizeof orderId);
+  char goods[2048];  // a script text at most
+  const bool hasGoods = ReadField(block, "Order", "goods", goods, sizeof goods);
   char files[2048];
   const int listed = ListFiles(fileTable, files, sizeof files);
   result.Add("res_cd", "0000");
   result.Add("res_msg", kMsgApproved);
   result.Add("amount", amount);
   result.Add("order_id", orderId);
+  if (hasGoods) result.Add("goods", goods);
   result.Add("module_dir", moduleDir != nullptr ? moduleDir : "");
   result.AddNumber("file_count", listed);
   result.Add("files", files);
