@@ -102,7 +102,7 @@ TEST_F(SelfTestTest, AnInstanceWithoutAWindowObjectLeavesAnotherPagesWindowAlone
 
 // A window on which every property reads as a string, as on a page that redefined them.
 bool ReadsAsString(NPObject*, NPIdentifier, NPVariant* result) {
-  char* text = static_cast<char*>(testbrowser::Browser::current()->funcs().memalloc(4));
+  char* text = static_cast<char*>(host::Browser::current()->funcs().memalloc(4));
   memcpy(text, "str", 4);
   STRINGN_TO_NPVARIANT(text, 3, *result);
   return true;
