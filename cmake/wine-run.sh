@@ -1,14 +1,22 @@
 #!/usr/bin/env bash
 # Runs a Windows program under Wine with the project's private prefix.
 # The prefix lives in the win32 build folder; it is created on first use (serialised with flock,
-# since ctest starts several programs at once).
+# since ctest starts several programs at once). With --win64 first: 64-bit Wine and the win64
+# check build's prefix.
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(dirname "$here")
-export WINEPREFIX=${WINEPREFIX:-$root/build/win32/wineprefix}
+arch=win32
+loader=wine
+if [ "${1:-}" = --win64 ]; then
+  shift
+  arch=win64
+  loader=/usr/lib/wine/wine64
+fi
+export WINEPREFIX=${WINEPREFIX:-$root/build/$arch/wineprefix}
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
-export WINEARCH=win32
+export WINEARCH=$arch
 export LC_ALL=${VEXO_LC_ALL:-ko_KR.UTF-8}
 # COM1-9 and LPT1-9 (and so AUX and PRN) lead to plain files beside the prefix instead of the
 # machine's ports, so that a name that reaches a device writes into a file a test can check.
@@ -28,7 +36,7 @@ if [ ! -f "$WINEPREFIX/system.reg" ] || [ ! -f "$WINEPREFIX/.ports-are-files" ];
   (
     flock 9
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
-      wineboot -i >/dev/null 2>&1
+      "$loader" wineboot -i >/dev/null 2>&1
       wineserver -w
     fi
     if [ ! -f "$WINEPREFIX/.ports-are-files" ]; then
@@ -36,4 +44,4 @@ if [ ! -f "$WINEPREFIX/system.reg" ] || [ ! -f "$WINEPREFIX/.ports-are-files" ];
     fi
   ) 9>"$WINEPREFIX.lock"
 fi
-exec wine "$@"
+exec "$loader" "$@"

@@ -61,7 +61,7 @@ HostWindow::HostWindow(int width, int height) : width_(width), height_(height) {
                               BrowserFrame(), nullptr, GetModuleHandleA(nullptr), nullptr);
   handle_ = hwnd;
   if (hwnd != nullptr) {
-    original_ = reinterpret_cast<void*>(GetWindowLongA(hwnd, GWL_WNDPROC));
+    original_ = reinterpret_cast<void*>(GetWindowLongPtrA(hwnd, GWLP_WNDPROC));
     UpdateWindow(hwnd);
     PumpMessages();
   }
@@ -73,15 +73,15 @@ HostWindow::~HostWindow() {
 }
 
 void* HostWindow::CurrentProcedure() const {
-  return handle_ ? reinterpret_cast<void*>(GetWindowLongA(static_cast<HWND>(handle_), GWL_WNDPROC)) : nullptr;
+  return handle_ ? reinterpret_cast<void*>(GetWindowLongPtrA(static_cast<HWND>(handle_), GWLP_WNDPROC)) : nullptr;
 }
 
 intptr_t HostWindow::UserData() const {
-  return handle_ ? GetWindowLongA(static_cast<HWND>(handle_), GWL_USERDATA) : 0;
+  return handle_ ? GetWindowLongPtrA(static_cast<HWND>(handle_), GWLP_USERDATA) : 0;
 }
 
 void HostWindow::SetUserData(intptr_t value) {
-  if (handle_) SetWindowLongA(static_cast<HWND>(handle_), GWL_USERDATA, static_cast<LONG>(value));
+  if (handle_) SetWindowLongPtrA(static_cast<HWND>(handle_), GWLP_USERDATA, static_cast<LONG_PTR>(value));
 }
 
 void HostWindow::Paint() {

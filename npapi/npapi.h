@@ -295,7 +295,7 @@ constexpr uint16_t NP_BROWSER_FUNCS_MIN_SIZE =
 // The plug-in speaks interface version 19 (major 0 in the high byte).
 constexpr uint16_t NP_PLUGIN_VERSION = 19;
 
-#if defined(_WIN32)
+#if defined(_WIN32) && !defined(_WIN64)  // the 32-bit product (not the 64-bit check build)
 static_assert(sizeof(void*) == 4, "the plug-in is a 32-bit DLL");
 static_assert(NP_PLUGIN_FUNCS_MIN_SIZE == 60, "NPPluginFuncs through setvalue is 60 bytes");
 static_assert(sizeof(NPPluginFuncs) == 60, "NPPluginFuncs as declared is 60 bytes");

@@ -17,7 +17,7 @@ void PaintWindow(HWND hwnd) {
   RECT client;
   GetClientRect(hwnd, &client);
   FrameRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-  if (GetWindowLongA(hwnd, GWL_USERDATA) != 0) {
+  if (GetWindowLongPtrA(hwnd, GWLP_USERDATA) != 0) {
     char caption[256];
     memset(caption, 0, sizeof caption);
     String_Copy(caption, PLUGIN_CAPTION, sizeof caption - 1, 0);
@@ -34,15 +34,16 @@ LRESULT CALLBACK InstanceWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
 
 }  // namespace
 
+// The ...LongPtr names are the same calls (SetWindowLongA, GWL_WNDPROC) in the 32-bit product.
 void* PluginWindow_Subclass(void* window, PluginInstance* owner) {
   HWND hwnd = static_cast<HWND>(window);
-  const LONG previous = SetWindowLongA(hwnd, GWL_WNDPROC, reinterpret_cast<LONG>(InstanceWindowProc));
-  SetWindowLongA(hwnd, GWL_USERDATA, reinterpret_cast<LONG>(owner));
+  const LONG_PTR previous = SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(InstanceWindowProc));
+  SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(owner));
   return reinterpret_cast<void*>(previous);
 }
 
 void PluginWindow_Restore(void* window, void* procedure) {
-  SetWindowLongA(static_cast<HWND>(window), GWL_WNDPROC, reinterpret_cast<LONG>(procedure));
+  SetWindowLongPtrA(static_cast<HWND>(window), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(procedure));
 }
 
 void PluginWindow_Prepare(NPP) {}

@@ -20,7 +20,7 @@ struct FieldStore {
   FieldSection sections[FIELD_STORE_MAX_SECTIONS];
 };
 
-#if defined(_WIN32)
+#if defined(_WIN32) && !defined(_WIN64)  // the 32-bit product (not the 64-bit check build)
 // Interface to the main payment module: a 32-bit count followed by 20 pairs of 32-bit pointers.
 static_assert(sizeof(void*) == 4, "the product is a 32-bit DLL");
 static_assert(sizeof(FieldSection) == 8, "FieldSection is two 32-bit pointers");

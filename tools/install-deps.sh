@@ -11,7 +11,7 @@ packages=(
   googletest
   duktape-dev libx11-dev
   libqt5webkit5 python3-pyqt5 python3-pyqt5.qtwebkit
-  wine wine32:i386
+  wine wine32:i386 wine64
   xvfb xauth
   chromium firefox-esr
   nsis osslsigncode

@@ -28,17 +28,18 @@ const T* At(const std::vector<unsigned char>& file, size_t offset) {
   return reinterpret_cast<const T*>(file.data() + offset);
 }
 
-// Parses the PE headers and the export directory; returns false when the file is no PE32 DLL.
+// Parses the PE headers and the export directory; returns false when the file is no PE DLL of this
+// build's kind (PE32 for the product, PE32+ for the 64-bit check build).
 bool ReadExports(const std::vector<unsigned char>& file, std::vector<Export>* exports, uint32_t* functionCount,
                  WORD* machine, WORD* characteristics) {
   const auto* dos = At<IMAGE_DOS_HEADER>(file, 0);
   if (dos == nullptr || dos->e_magic != IMAGE_DOS_SIGNATURE) return false;
-  const auto* nt = At<IMAGE_NT_HEADERS32>(file, dos->e_lfanew);
+  const auto* nt = At<IMAGE_NT_HEADERS>(file, dos->e_lfanew);
   if (nt == nullptr || nt->Signature != IMAGE_NT_SIGNATURE) return false;
-  if (nt->OptionalHeader.Magic != IMAGE_NT_OPTIONAL_HDR32_MAGIC) return false;
+  if (nt->OptionalHeader.Magic != IMAGE_NT_OPTIONAL_HDR_MAGIC) return false;
   *machine = nt->FileHeader.Machine;
   *characteristics = nt->FileHeader.Characteristics;
-  const size_t sectionsAt = dos->e_lfanew + offsetof(IMAGE_NT_HEADERS32, OptionalHeader) +
+  const size_t sectionsAt = dos->e_lfanew + offsetof(IMAGE_NT_HEADERS, OptionalHeader) +
                             nt->FileHeader.SizeOfOptionalHeader;
   auto toOffset = [&](uint32_t rva) -> size_t {
     for (int i = 0; i < nt->FileHeader.NumberOfSections; ++i) {
@@ -71,7 +72,11 @@ TEST(DllFile, ExportsExactlyTheThreeEntryPointsByOrdinal) {
   WORD machine = 0;
   WORD characteristics = 0;
   ASSERT_TRUE(ReadExports(file, &exports, &functions, &machine, &characteristics));
+#if defined(_WIN64)
+  EXPECT_EQ(IMAGE_FILE_MACHINE_AMD64, machine);  // the 64-bit check build
+#else
   EXPECT_EQ(IMAGE_FILE_MACHINE_I386, machine);
+#endif
   EXPECT_TRUE(characteristics & IMAGE_FILE_DLL);
   EXPECT_EQ(3u, functions);
   ASSERT_EQ(3u, exports.size());

@@ -72,7 +72,7 @@ TEST_F(WindowTest, TwoInstancesBothGetBackTheProcedureOfTheLaterAttachment) {
   HostWindow a(120, 60);
   HostWindow b(120, 60);
   // The second window already carries another procedure, so the two replaced ones differ.
-  SetWindowLongA(static_cast<HWND>(b.handle()), GWL_WNDPROC, reinterpret_cast<LONG>(DefWindowProcA));
+  SetWindowLongPtrA(static_cast<HWND>(b.handle()), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(DefWindowProcA));
   void* bBefore = b.CurrentProcedure();
   NPP first = browser.NewInstance();
   NPP second = browser.NewInstance();
@@ -84,7 +84,7 @@ TEST_F(WindowTest, TwoInstancesBothGetBackTheProcedureOfTheLaterAttachment) {
   EXPECT_EQ(bBefore, a.CurrentProcedure());
   EXPECT_EQ(bBefore, b.CurrentProcedure());
   // Give window a its own procedure back before it is destroyed.
-  SetWindowLongA(static_cast<HWND>(a.handle()), GWL_WNDPROC, reinterpret_cast<LONG>(a.OriginalProcedure()));
+  SetWindowLongPtrA(static_cast<HWND>(a.handle()), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(a.OriginalProcedure()));
 }
 
 TEST_F(WindowTest, PaintDrawsBlackFrameAndCentredCaption) {

@@ -42,7 +42,7 @@ struct ViewStoreBlock {
 
 static_assert(sizeof(ViewFileEntry) == 588, "file entry is 588 bytes");
 static_assert(offsetof(ViewFileEntry, description_number) == 580, "description_number at 580");
-#if defined(_WIN32)
+#if defined(_WIN32) && !defined(_WIN64)  // the 32-bit modules (not the 64-bit check build)
 static_assert(sizeof(void*) == 4, "the payment modules are 32-bit DLLs");
 static_assert(offsetof(ViewStoreBlock, sections) == 4, "sections follow the count");
 static_assert(offsetof(ViewStoreBlock, result) == 164, "the result area starts at byte 164");
