@@ -29,7 +29,7 @@ point_ports_at_files() {
     : > "$ports/COM$n"; : > "$ports/LPT$n"
     printf '"COM%s"="%s"\n"LPT%s"="%s"\n' "$n" "$ports/COM$n" "$n" "$ports/LPT$n" >> "$reg"
   done
-  wine regedit /S "Z:${reg//\//\\}" >/dev/null 2>&1 && rm -f "$reg" && wineserver -w
+  "$loader" regedit /S "Z:${reg//\//\\}" >/dev/null 2>&1 && rm -f "$reg" && wineserver -w
 }
 if [ ! -f "$WINEPREFIX/system.reg" ] || [ ! -f "$WINEPREFIX/.ports-are-files" ]; then
   mkdir -p "$(dirname "$WINEPREFIX")"
