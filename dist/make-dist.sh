@@ -3,6 +3,8 @@
 #   OUT/zoRozoridEverid.dll          stripped (and signed when a key is given)
 #   OUT/zoRozoridEverid.dll.debug    its debug information, for reading crash dumps
 #   OUT/vexo-plugin-setup-<version>.exe   the per-user installer (dist/installer.nsi)
+#   OUT/bridge/                      the browser bridge host (stripped, signed like the DLL) and its
+#                                    two manifests, when the build has the bridge
 #   OUT/SHA256SUMS                   the SHA-256 of each file, also printed
 # The version and every product text come from the DLL's version resource.
 #
@@ -59,7 +61,12 @@ fi
 
 bridging=()
 if [ -f "$bridge/vexo-bridge.exe" ]; then
-  bridge=$(cd "$bridge" && pwd)
+  # The host is released like the DLL: stripped, and signed when a key is given.
+  mkdir -p "$out/bridge"
+  cp "$bridge/chrome.json" "$bridge/firefox.json" "$out/bridge/"
+  "$tools-objcopy" --strip-all "$bridge/vexo-bridge.exe" "$out/bridge/vexo-bridge.exe"
+  if [ ${#signing[@]} -gt 0 ]; then "$here/sign.sh" "$out/bridge/vexo-bridge.exe"; fi
+  bridge=$out/bridge
   name=$(sed -n 's/.*"name" *: *"\([^"]*\)".*/\1/p' "$bridge/chrome.json" | head -1)
   bridging=("-DVEXO_BRIDGE_DIR=$bridge" "-DVEXO_BRIDGE_NAME=$name")
   echo "make-dist: with the browser bridge host $name from $bridge"
@@ -74,7 +81,7 @@ makensis -V2 -INPUTCHARSET UTF8 \
   "-DVEXO_SUFFIXES=$(value FileExtents)" \
   "${signing[@]+"${signing[@]}"}" "${bridging[@]+"${bridging[@]}"}" "$here/installer.nsi"
 
-(cd "$out" && sha256sum "$base" "$base.debug" "$setup" > SHA256SUMS)
-touch -d "@$SOURCE_DATE_EPOCH" "$out"/*
+(cd "$out" && sha256sum "$base" "$base.debug" "$setup" $(ls bridge/vexo-bridge.exe 2>/dev/null) > SHA256SUMS)
+find "$out" -exec touch -d "@$SOURCE_DATE_EPOCH" {} +
 echo "make-dist: version $version, installer $(stat -c %s "$out/$setup") bytes, in $out:"
 cat "$out/SHA256SUMS"
