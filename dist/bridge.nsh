@@ -1,5 +1,6 @@
 ; The browser bridge, for browsers without NPAPI: its native messaging host and the host manifests,
-; registered for Chrome, Edge and Firefox under HKCU (default value = the manifest's path).
+; registered for Chrome, Edge and Firefox under HKCU (default value = the manifest's path). They go
+; beside the plug-in DLL, which is where the host loads it from.
 ; installer.nsi includes this file only when the build provides the bridge; make-dist.sh then passes
 ;   VEXO_BRIDGE_DIR   a folder with vexo-bridge.exe, chrome.json (the host manifest for Chrome and
 ;                     Edge) and firefox.json; each manifest's "path" names vexo-bridge.exe relative
@@ -11,24 +12,23 @@
 !define BRIDGE_FIREFOX_KEY "Software\Mozilla\NativeMessagingHosts\${VEXO_BRIDGE_NAME}"
 
 Section "-Browser bridge"
-  !insertmacro REPLACE_FILE "$INSTDIR\bridge" "vexo-bridge.exe" "${VEXO_BRIDGE_DIR}/vexo-bridge.exe"
+  !insertmacro REPLACE_FILE "$INSTDIR" "vexo-bridge.exe" "${VEXO_BRIDGE_DIR}/vexo-bridge.exe"
   File "${VEXO_BRIDGE_DIR}/chrome.json"
   File "${VEXO_BRIDGE_DIR}/firefox.json"
-  WriteRegStr HKCU "${BRIDGE_CHROME_KEY}" "" "$INSTDIR\bridge\chrome.json"
-  WriteRegStr HKCU "${BRIDGE_EDGE_KEY}" "" "$INSTDIR\bridge\chrome.json"
-  WriteRegStr HKCU "${BRIDGE_FIREFOX_KEY}" "" "$INSTDIR\bridge\firefox.json"
+  WriteRegStr HKCU "${BRIDGE_CHROME_KEY}" "" "$INSTDIR\chrome.json"
+  WriteRegStr HKCU "${BRIDGE_EDGE_KEY}" "" "$INSTDIR\chrome.json"
+  WriteRegStr HKCU "${BRIDGE_FIREFOX_KEY}" "" "$INSTDIR\firefox.json"
 SectionEnd
 
 Function un.BridgeInUse
-  !insertmacro FILE_OR_COPY_IN_USE "$INSTDIR\bridge" "vexo-bridge.exe"
+  !insertmacro FILE_OR_COPY_IN_USE "$INSTDIR" "vexo-bridge.exe"
 FunctionEnd
 
 Function un.RemoveBridge
-  Delete "$INSTDIR\bridge\vexo-bridge.exe"
-  Delete "$INSTDIR\bridge\vexo-bridge.exe.*.old"
-  Delete "$INSTDIR\bridge\chrome.json"
-  Delete "$INSTDIR\bridge\firefox.json"
-  RMDir "$INSTDIR\bridge"
+  Delete "$INSTDIR\vexo-bridge.exe"
+  Delete "$INSTDIR\vexo-bridge.exe.*.old"
+  Delete "$INSTDIR\chrome.json"
+  Delete "$INSTDIR\firefox.json"
   DeleteRegKey HKCU "${BRIDGE_CHROME_KEY}"
   DeleteRegKey HKCU "${BRIDGE_EDGE_KEY}"
   DeleteRegKey HKCU "${BRIDGE_FIREFOX_KEY}"

@@ -12,7 +12,11 @@
 ;   VEXO_SIGN (optional)       a command that signs the file given as its last argument in place
 ;   VEXO_BRIDGE_DIR, VEXO_BRIDGE_NAME (optional)  the browser bridge host (see bridge.nsh)
 
+!ifdef VEXO_TARGET
+Target ${VEXO_TARGET}  ; amd64-unicode for the 64-bit check build's installer
+!else
 Unicode true
+!endif
 SetCompressor /SOLID lzma
 RequestExecutionLevel user
 ; No build-time dates in the installer: the same inputs give the same file.

@@ -3,10 +3,12 @@
 #   OUT/zoRozoridEverid.dll          stripped (and signed when a key is given)
 #   OUT/zoRozoridEverid.dll.debug    its debug information, for reading crash dumps
 #   OUT/vexo-plugin-setup-<version>.exe   the per-user installer (dist/installer.nsi)
+#   OUT/bridge/                      the browser bridge host (stripped, signed like the DLL) and its
+#                                    two manifests, when the build has the bridge
 #   OUT/SHA256SUMS                   the SHA-256 of each file, also printed
 # The version and every product text come from the DLL's version resource.
 #
-#   dist/make-dist.sh [--dll DLL] [--out DIR] [--bridge DIR]
+#   dist/make-dist.sh [--dll DLL] [--out DIR] [--bridge DIR] [--arch i686|x86_64]
 # Defaults: build/win32/shell/zoRozoridEverid.dll, dist/out, and build/win32/bridge/dist when that
 # folder exists (the browser bridge host and its manifests, see dist/bridge.nsh).
 # Signing: VEXO_SIGN_CERT and VEXO_SIGN_KEY (PEM files) sign the DLL, the uninstaller and the
@@ -18,11 +20,13 @@ root=$(dirname "$here")
 dll=$root/build/win32/shell/zoRozoridEverid.dll
 out=$here/out
 bridge=$root/build/win32/bridge/dist
+arch=i686  # x86_64 for the 64-bit check build's files (a 64-bit installer)
 while [ $# -gt 0 ]; do
   case $1 in
     --dll) dll=$2; shift 2 ;;
     --out) out=$2; shift 2 ;;
     --bridge) bridge=$2; shift 2 ;;
+    --arch) arch=$2; shift 2 ;;
     *) echo "make-dist: unknown option $1" >&2; exit 2 ;;
   esac
 done
@@ -31,7 +35,9 @@ if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
   SOURCE_DATE_EPOCH=$(git -C "$root" log -1 --format=%ct 2>/dev/null || echo 0)
 fi
 export SOURCE_DATE_EPOCH
-tools=i686-w64-mingw32
+tools=$arch-w64-mingw32
+target=()
+[ "$arch" = x86_64 ] && target=("-DVEXO_TARGET=amd64-unicode")
 
 # The version resource as resource-script text; value NAME prints one string of it.
 rc=$("$tools-windres" -i "$dll" -O rc)
@@ -59,7 +65,12 @@ fi
 
 bridging=()
 if [ -f "$bridge/vexo-bridge.exe" ]; then
-  bridge=$(cd "$bridge" && pwd)
+  # The host is released like the DLL: stripped, and signed when a key is given.
+  mkdir -p "$out/bridge"
+  cp "$bridge/chrome.json" "$bridge/firefox.json" "$out/bridge/"
+  "$tools-objcopy" --strip-all "$bridge/vexo-bridge.exe" "$out/bridge/vexo-bridge.exe"
+  if [ ${#signing[@]} -gt 0 ]; then "$here/sign.sh" "$out/bridge/vexo-bridge.exe"; fi
+  bridge=$out/bridge
   name=$(sed -n 's/.*"name" *: *"\([^"]*\)".*/\1/p' "$bridge/chrome.json" | head -1)
   bridging=("-DVEXO_BRIDGE_DIR=$bridge" "-DVEXO_BRIDGE_NAME=$name")
   echo "make-dist: with the browser bridge host $name from $bridge"
@@ -72,9 +83,10 @@ makensis -V2 -INPUTCHARSET UTF8 \
   "-DVEXO_DESCRIPTION=$(value FileDescription)" "-DVEXO_COPYRIGHT=$(value LegalCopyright)" \
   "-DVEXO_MIME=$(value MIMEType)" "-DVEXO_MIME_DESCRIPTION=$(value FileOpenName)" \
   "-DVEXO_SUFFIXES=$(value FileExtents)" \
-  "${signing[@]+"${signing[@]}"}" "${bridging[@]+"${bridging[@]}"}" "$here/installer.nsi"
+  "${signing[@]+"${signing[@]}"}" "${bridging[@]+"${bridging[@]}"}" "${target[@]+"${target[@]}"}" \
+  "$here/installer.nsi"
 
-(cd "$out" && sha256sum "$base" "$base.debug" "$setup" > SHA256SUMS)
-touch -d "@$SOURCE_DATE_EPOCH" "$out"/*
+(cd "$out" && sha256sum "$base" "$base.debug" "$setup" $(ls bridge/vexo-bridge.exe 2>/dev/null) > SHA256SUMS)
+find "$out" -exec touch -d "@$SOURCE_DATE_EPOCH" {} +
 echo "make-dist: version $version, installer $(stat -c %s "$out/$setup") bytes, in $out:"
 cat "$out/SHA256SUMS"

@@ -18,16 +18,20 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../.." && pwd)
 step=${1:?files or installer}
 shift
-work="" report="" dll="" older_dll="" files="" nphost="" holder="" gateway="" modules="" page="" expected="" prefix=""
+arch=i686 work="" report="" dll="" older_dll="" files="" nphost="" holder="" gateway="" modules="" page="" expected="" prefix=""
 while [ $# -gt 0 ]; do
   case $1 in
-    --work) work=$2 ;; --report) report=$2 ;; --dll) dll=$2 ;; --older-dll) older_dll=$2 ;;
+    --arch) arch=$2 ;; --work) work=$2 ;; --report) report=$2 ;; --dll) dll=$2 ;; --older-dll) older_dll=$2 ;;
     --files) files=$2 ;; --nphost) nphost=$2 ;; --holder) holder=$2 ;; --gateway) gateway=$2 ;;
     --modules) modules=$2 ;; --page) page=$2 ;; --expected) expected=$2 ;; --prefix) prefix=$2 ;;
     *) echo "release_test: unknown option $1" >&2; exit 2 ;;
   esac
   shift 2
 done
+# i686: the product; x86_64: the 64-bit check build (a 64-bit installer, under 64-bit Wine).
+mingw=$arch-w64-mingw32
+wine_runner=wine-run.sh
+[ "$arch" = x86_64 ] && wine_runner=wine64-run.sh
 rm -rf "$work"
 mkdir -p "$work"
 plugin=zoRozoridEverid.dll
@@ -96,7 +100,7 @@ files_step() {
 
   start_case installer_named_by_the_dll_version
   # No bridge folder: the plug-in alone, whatever else the build folder holds.
-  if ! env -u VEXO_SIGN_CERT -u VEXO_SIGN_KEY "$dist" --dll "$older_dll" --out "$work/older" \
+  if ! env -u VEXO_SIGN_CERT -u VEXO_SIGN_KEY "$dist" --arch "$arch" --dll "$older_dll" --out "$work/older" \
       --bridge "$work/no-bridge" >"$work/older.log" 2>&1; then
     cat "$work/older.log" >&2
     problem "make-dist failed on the older build"
@@ -109,19 +113,19 @@ files_step() {
 
   start_case release_dll_stripped_with_debug_file
   out=$work/older
-  [ "$(i686-w64-mingw32-nm "$out/$plugin" 2>&1)" = "i686-w64-mingw32-nm: $out/$plugin: no symbols" ] ||
+  [ "$($mingw-nm "$out/$plugin" 2>&1)" = "$mingw-nm: $out/$plugin: no symbols" ] ||
     problem "the release DLL keeps symbols"
-  i686-w64-mingw32-objdump -h "$out/$plugin" | grep -q ' \.gnu_debuglink ' || problem "the release DLL names no debug file"
-  i686-w64-mingw32-objdump -h "$out/$plugin" | grep -q ' \.debug_' && problem "the release DLL keeps debug sections"
-  i686-w64-mingw32-objdump -h "$out/$plugin.debug" | grep -q ' \.debug_line ' || problem "the debug file has no line table"
+  $mingw-objdump -h "$out/$plugin" | grep -q ' \.gnu_debuglink ' || problem "the release DLL names no debug file"
+  $mingw-objdump -h "$out/$plugin" | grep -q ' \.debug_' && problem "the release DLL keeps debug sections"
+  $mingw-objdump -h "$out/$plugin.debug" | grep -q ' \.debug_line ' || problem "the debug file has no line table"
   # Same code: the stripped DLL's text section is the build's.
-  i686-w64-mingw32-objcopy -O binary -j .text "$older_dll" "$work/build.text"
-  i686-w64-mingw32-objcopy -O binary -j .text "$out/$plugin" "$work/release.text"
+  $mingw-objcopy -O binary -j .text "$older_dll" "$work/build.text"
+  $mingw-objcopy -O binary -j .text "$out/$plugin" "$work/release.text"
   cmp -s "$work/build.text" "$work/release.text" || problem "the release DLL's code differs from the build's"
 
   start_case signed_files_verify
   make_test_ca "$work/ca" || problem "cannot make the test CA"
-  if ! VEXO_SIGN_CERT=$work/ca/sign.pem VEXO_SIGN_KEY=$work/ca/sign.key "$dist" --dll "$dll" \
+  if ! VEXO_SIGN_CERT=$work/ca/sign.pem VEXO_SIGN_KEY=$work/ca/sign.key "$dist" --arch "$arch" --dll "$dll" \
       --out "$work/current" --bridge "$work/no-bridge" >"$work/current.log" 2>&1; then
     cat "$work/current.log" >&2
     problem "make-dist failed with a signing key"
@@ -139,7 +143,7 @@ files_step() {
   local copy=$work/changed.dll size at offset byte
   cp "$work/current/$plugin" "$copy"
   # One byte in the middle of the code section.
-  read -r size at < <(i686-w64-mingw32-objdump -h "$copy" | awk '$2 == ".text" { print $3, $6 }')
+  read -r size at < <($mingw-objdump -h "$copy" | awk '$2 == ".text" { print $3, $6 }')
   offset=$((0x$at + 0x$size / 2))
   byte=$(od -An -tu1 -j "$offset" -N1 "$copy")
   printf "\\$(printf %03o $(((byte + 1) % 256)))" | dd of="$copy" bs=1 seek="$offset" conv=notrunc status=none
@@ -151,7 +155,7 @@ files_step() {
 # installer
 # ---------------------------------------------------------------------------------------------
 
-wine_run() { "$root/cmake/wine-run.sh" "$@"; }
+wine_run() { "$root/cmake/$wine_runner" "$@"; }
 
 # The values under a registry key and its subkeys as sorted "key|name|type|data" lines.
 registry_values() {
@@ -306,7 +310,7 @@ installer_step() {
   start_case registered_plugin_pays
   "$root/tests/tools/page_test.sh" --gateway "$gateway" --modules "$modules" --expected "$expected" \
     --expect-text "nphost: plug-in $instdir_win\\$plugin" --work "$work/page" -- \
-    "$root/cmake/wine-run.sh" "$nphost" --registered "Z:$page" >"$work/page.log" 2>&1 ||
+    "$root/cmake/$wine_runner" "$nphost" --registered "Z:$page" >"$work/page.log" 2>&1 ||
     { cat "$work/page.log" >&2; problem "the checkout page did not pay through the registered plug-in"; }
   (cd "$modules_home" 2>/dev/null && find . | sort) >"$work/modules.before"
   grep -q 'ActiveX/MVmainUI70.dll$' "$work/modules.before" || problem "the payment left no module directory"
