@@ -11,21 +11,24 @@
 namespace {
 
 constexpr int kPrefixCapacity = 256;  // File_MakeDirs' buffer for one level's prefix
-constexpr int kSkipPiece = 512;       // File_ReadLine's scratch buffer for skipped rests
 
-bool EndsInLf(const char* text) {
-  const size_t len = strlen(text);
-  return len > 0 && text[len - 1] == '\n';
+// getc that retries a read interrupted by a signal.
+int ReadByte(FILE* file) {
+  for (;;) {
+    errno = 0;
+    const int c = getc(file);
+    if (c != EOF || !ferror(file) || errno != EINTR) return c;
+    clearerr(file);
+  }
 }
 
-// Reads and discards the rest of a line that did not fit.
+// Reads and discards the rest of a line that did not fit. Bytes are read one at a time so that a
+// NUL inside the line cannot hide its line end.
 void SkipRestOfLine(FILE* file) {
-  char piece[kSkipPiece];
-  for (;;) {
-    piece[0] = '\0';
-    if (fgets(piece, sizeof piece, file) == nullptr || piece[0] == '\0') return;
-    if (EndsInLf(piece)) return;
-  }
+  int c;
+  do {
+    c = ReadByte(file);
+  } while (c != EOF && c != '\n');
 }
 
 int MakeOneDir(const char* path) {
@@ -39,15 +42,17 @@ int File_ReadLine(FILE* file, char* buf, int size, int options) {
   if (buf == nullptr || size < 1) return -1;
   buf[0] = '\0';
   if (file == nullptr || size < 2) return -1;
-  char* got;
-  do {
-    buf[0] = '\0';
-    errno = 0;
-    got = fgets(buf, size, file);
-  } while (buf[0] == '\0' && errno == EINTR);
-  if (got == nullptr) return -1;
-  if (buf[0] != '\0' && !EndsInLf(buf) && (options & READLINE_SKIP_REST)) SkipRestOfLine(file);
-  int len = static_cast<int>(strlen(buf));
+  // The line is measured by the bytes read, not by strlen: a NUL inside it must not make a
+  // complete line look unfinished (the rest-of-line skip would then eat the next line).
+  int len = 0;
+  int c = EOF;
+  while (len < size - 1 && (c = ReadByte(file)) != EOF) {
+    buf[len++] = static_cast<char>(c);
+    if (c == '\n') break;
+  }
+  buf[len] = '\0';
+  if (len == 0) return -1;
+  if (buf[len - 1] != '\n' && c != EOF && (options & READLINE_SKIP_REST)) SkipRestOfLine(file);
   while (len > 0 && (buf[len - 1] == '\r' || buf[len - 1] == '\n')) --len;
   buf[len] = '\0';
   return len;

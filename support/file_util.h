@@ -6,7 +6,8 @@
 
 enum : int { READLINE_SKIP_REST = 1 };  // File_ReadLine: discard the rest of an over-long line
 
-// Length of the line without its line end, or -1 at end of file or on a read error.
+// Length of the line without its line end (counted in bytes read, so a NUL inside it counts), or -1
+// at end of file or on a read error.
 int File_ReadLine(FILE* file, char* buf, int size, int options);
 // Bytes read; ERR_NO_FILE without path or file; ERR_FILE_TOO_BIG when longer than capacity.
 int File_ReadAll(const char* path, char* buf, int capacity);

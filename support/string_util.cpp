@@ -4,11 +4,12 @@
 
 namespace {
 
-// Applies the mode rules to a copy of len bytes and returns its final length.
-int FinishCopy(char* dest, int len, int mode) {
+// Applies the mode rules to a copy of len bytes and returns its final length. Trimming stops at
+// keep, the end of the last double-byte character, whose trail byte may look like a space.
+int FinishCopy(char* dest, int len, int mode, int keep = 0) {
   if (mode & COPY_NO_NUL) return len;
   if (mode & COPY_TRIM) {
-    while (len > 0 && String_IsSpace(dest[len - 1])) --len;
+    while (len > keep && String_IsSpace(dest[len - 1])) --len;
   }
   dest[len] = '\0';
   return len;
@@ -33,6 +34,7 @@ int String_CopyDbcs(char* dest, const char* source, int n, int mode) {
   if (dest == nullptr) return 0;
   if (source == nullptr) source = "";
   int len = 0;
+  int pairEnd = 0;
   while (len < n && source[len] != '\0') {
     if (String_IsLeadByte(source[len])) {
       // A lead byte travels with its partner; without room or partner it is left out.
@@ -40,12 +42,13 @@ int String_CopyDbcs(char* dest, const char* source, int n, int mode) {
       dest[len] = source[len];
       dest[len + 1] = source[len + 1];
       len += 2;
+      pairEnd = len;
     } else {
       dest[len] = source[len];
       ++len;
     }
   }
-  return FinishCopy(dest, len, mode);
+  return FinishCopy(dest, len, mode, pairEnd);
 }
 
 int String_CopyPrintable(char* dest, const char* source, int n, int options) {
@@ -57,10 +60,12 @@ int String_CopyPrintable(char* dest, const char* source, int n, int options) {
   while (w < n && r < n && source[r] != '\0') {
     const unsigned char c = static_cast<unsigned char>(source[r]);
     if (c & 0x80) {
+      // The pair must fit both in the source window and in the output (checked before the
+      // partner is read: the source may end with the window); a lead byte at the end of the text
+      // has no partner and ends the copy.
+      if (r + 1 >= n || w + 1 >= n) break;
       const unsigned char c2 = static_cast<unsigned char>(source[r + 1]);
-      // The pair must fit both in the source window and in the output; a lead byte at the end
-      // of the text has no partner and ends the copy.
-      if (r + 1 >= n || w + 1 >= n || c2 == 0) break;
+      if (c2 == 0) break;
       if (IsKsx1001Byte(c) && IsKsx1001Byte(c2) && !(c == 0xA1 && c2 == 0xA1)) {
         dest[w++] = static_cast<char>(c);
         dest[w++] = static_cast<char>(c2);
@@ -84,16 +89,18 @@ int String_CopyPrintable(char* dest, const char* source, int n, int options) {
 int String_CutDbcs(char* text, int n, int mode) {
   if (text == nullptr) return 0;
   int len = 0;
+  int pairEnd = 0;
   while (len < n && text[len] != '\0') {
     if (String_IsLeadByte(text[len])) {
       if (len + 2 > n || text[len + 1] == '\0') break;
       len += 2;
+      pairEnd = len;
     } else {
       ++len;
     }
   }
   if (mode & COPY_TRIM) {
-    while (len > 0 && String_IsSpace(text[len - 1])) --len;
+    while (len > pairEnd && String_IsSpace(text[len - 1])) --len;
   }
   text[len] = '\0';
   return len;

@@ -69,6 +69,11 @@ TEST_F(ProfileTest, LineLimitsCutHeadsAndValues) {
   const std::string value(396, 'v');
   EXPECT_EQ(std::string(317, 'v'), Get("S", "key", &code, "[S]\nkey=" + value + "\nnext=1\n"));
   EXPECT_EQ("1", Get("S", "next", &code, "[S]\nkey=" + value + ";x\nnext=1\n")) << "the rest is skipped";
+
+  // A NUL inside a line does not make it look unfinished: the next line is still read.
+  using namespace std::string_literals;
+  EXPECT_EQ("found", Get("A", "key", &code, "[A]\nx=1\0junk\nkey=found\n"s));
+  EXPECT_EQ("2", Get("B", "k", &code, "[A]\0x\n[B]\nk=2\n"s)) << "a NUL cannot hide a head";
 }
 
 TEST_F(ProfileTest, CrLfAndLfFilesReadAlike) {

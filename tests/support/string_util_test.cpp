@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 namespace {
@@ -61,6 +62,8 @@ TEST(StringCopyDbcs, NeverEndsInsideADoubleByteCharacter) {
   EXPECT_STREQ("a\xC7\xD1", out);
   EXPECT_EQ(1, String_CopyDbcs(out, "a\xC7", 10, 0)) << "a lead byte before the end is left out";
   EXPECT_STREQ("a", out);
+  EXPECT_EQ(2, String_CopyDbcs(out, "\xB0 ", 3, COPY_TRIM)) << "trimming keeps a pair whole";
+  EXPECT_STREQ("\xB0 ", out);
 }
 
 TEST(StringCopyDbcs, CountsBelowTwoStayWithinBounds) {
@@ -84,6 +87,7 @@ TEST(StringCutDbcs, CutsInPlaceAtCharacterBoundaries) {
   EXPECT_EQ(2, String_CutDbcs(text, 10, 0)) << "a lead byte followed by the end is removed";
   strcpy(text, "ab  ");
   EXPECT_EQ(2, String_CutDbcs(text, 10, COPY_TRIM));
+  EXPECT_EQ(2, String_CutDbcs(strcpy(text, "\xB0  "), 10, COPY_TRIM)) << "trimming keeps a pair whole";
   EXPECT_EQ(4, String_CutDbcs(strcpy(text, "ab  "), 10, COPY_NO_NUL)) << "mode 1 has no effect";
   EXPECT_EQ(0, String_CutDbcs(strcpy(text, "abc"), 0, 0));
   EXPECT_STREQ("", text);
@@ -112,6 +116,10 @@ TEST(StringCopyPrintable, PairThatWouldCrossTheBoundStopsTheCopy) {
   EXPECT_EQ(1, String_CopyPrintable(out, "a\xC7\xD1", 2, 0));
   EXPECT_STREQ("a", out);
   EXPECT_EQ(1, String_CopyPrintable(out, "a\xC7", 10, 0)) << "lead byte at the end of the text";
+  EXPECT_STREQ("a", out);
+  // A lead byte that ends the window: the byte after the window is never read.
+  const std::unique_ptr<char[]> unterminated(new char[2]{'a', '\xC7'});
+  EXPECT_EQ(1, String_CopyPrintable(out, unterminated.get(), 2, 0));
   EXPECT_STREQ("a", out);
 }
 
