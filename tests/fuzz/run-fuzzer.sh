@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Runs one libFuzzer target on its committed seeds and on the corpus it grew in WORK (new inputs go
 # there, never into the seeds), then writes "RUNS STATUS" to RESULT. A crash, a sanitizer report or
-# a failed property leaves the input in WORK/artifacts and fails the run.
+# a failed property leaves the input in WORK/artifacts and fails the run; the log is RESULT less
+# ".result" plus ".log".
 #   run-fuzzer.sh BINARY SEEDS WORK RESULT [libFuzzer options...]
 set -u
 bin=$(realpath -m "$1") seeds=$(realpath -m "$2") work=$(realpath -m "$3") result=$(realpath -m "$4")
 shift 4
 mkdir -p "$work/corpus" "$work/artifacts" "$(dirname "$result")"
-log=$work/last.log
+log=${result%.result}.log
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1}
 # Scratch files of the target (profile and gzip files) go to a private folder in memory when there
 # is one: the disk's write-back on every rewrite would slow the run down many times.
