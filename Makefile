@@ -1,6 +1,6 @@
 # The two commands of the project: `make test` and `make demo`. Both install what is missing first.
 # `make dist` builds the release files (dist/out: installer, stripped DLL, debug file, SHA-256).
-.PHONY: test demo dist deps build native win32 clean
+.PHONY: test demo dist fuzz deps build native win32 fuzzbuild clean
 
 deps:
 	@tools/install-deps.sh
@@ -13,7 +13,12 @@ win32: deps
 	cmake --preset win32 >/dev/null
 	cmake --build --preset win32
 
-build: native win32
+# The libFuzzer targets of the parsers (clang); `make test` runs each briefly, `make fuzz` long.
+fuzzbuild: deps
+	cmake --preset fuzz >/dev/null
+	cmake --build --preset fuzz
+
+build: native win32 fuzzbuild
 
 test: build
 	tools/run-tests.sh
@@ -23,6 +28,9 @@ demo: build
 
 dist: win32
 	dist/make-dist.sh
+
+fuzz: fuzzbuild
+	tools/fuzz.sh
 
 clean:
 	rm -rf build

@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake make g++ pkg-config python3 curl
+  clang libclang-rt-14-dev
   g++-mingw-w64-i686 libz-mingw-w64-dev
   zlib1g-dev libcurl4-openssl-dev
   libcpp-httplib-dev libssl-dev openssl ca-certificates

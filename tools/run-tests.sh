@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Runs every test of both builds (native under ASan/UBSan, win32 under Wine with xvfb), then prints
-# how many tests each build ran. Exits non-zero when any test failed or a build ran no test.
+# Runs every test of both builds (native under ASan/UBSan, win32 under Wine with xvfb) and each fuzz
+# target briefly, then prints how many tests each build ran. Exits non-zero when any test failed or
+# a build ran no test.
 # On a machine that cannot execute 32-bit programs (so no 32-bit Wine) the Windows tests run from the
 # win64 check build (the same sources and tests for 64-bit Windows, under 64-bit Wine), built here
 # first, and the summary says that the 32-bit DLL itself was not run; VEXO_REQUIRE_WINE=1 makes that
@@ -35,6 +36,26 @@ run_build() {
   fi
 }
 
+# The fuzz targets run briefly (VEXO_FUZZ_SECONDS each, two at a time); each is one test.
+run_fuzz() {
+  rm -rf build/fuzz/reports
+  mkdir -p build/fuzz/reports
+  echo "== fuzz targets"
+  ctest --preset fuzz -j2 "$@" || status=1
+}
+
+# Sums the fuzz results: prints "targets failures executions".
+count_fuzz() {
+  local targets=0 failures=0 runs=0 f n rc
+  for f in build/fuzz/reports/*.result; do
+    [ -f "$f" ] || continue
+    read -r n rc <"$f"
+    targets=$((targets + 1)); runs=$((runs + n))
+    [ "$rc" = 0 ] || failures=$((failures + 1))
+  done
+  echo "$targets $failures $runs"
+}
+
 # Sums the gtest XML reports of one build: prints "tests failures programs".
 count_reports() {
   local tests=0 failures=0 programs=0 f t x
@@ -65,6 +86,7 @@ if ! wine32_available 2>build/wine-check.txt; then
     { tail -n 30 build/win64-build.log; status=1; }
 fi
 run_build $windows "$@"
+run_fuzz "$@"
 
 read -r nt nf np < <(count_reports native)
 read -r wt wf wp < <(count_reports win32)
@@ -82,10 +104,12 @@ else
     "$xt tests in $xp programs, $xf failed"
   [ "$xt" -gt 0 ] || status=1
 fi
-total=$((nt + wt + xt)); failed=$((nf + wf + xf))
+read -r ft ff fr < <(count_fuzz)
+echo "fuzz build (libFuzzer, AddressSanitizer + UndefinedBehaviorSanitizer): $ft targets, $fr executions, $ff failed"
+total=$((nt + wt + xt + ft)); failed=$((nf + wf + xf + ff))
 [ "$nt" -gt 0 ] || status=1
 [ "$failed" -eq 0 ] || status=1
 # A program that crashed writes no report: count it as a failure too.
 [ $status -eq 0 ] || [ "$failed" -gt 0 ] || failed=1
-echo "$((total - nf - wf - xf)) passed, $failed failed"
+echo "$((total - nf - wf - xf - ff)) passed, $failed failed"
 exit $status
