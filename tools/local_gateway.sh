@@ -6,6 +6,7 @@
 #       STATE_FOLDER/requests.log. Waits up to 20 s for the port. Sets LOCAL_GATEWAY_PID.
 #   local_gateway_stop
 #       stops it (safe to call twice, and when it never started).
+# LOCAL_GATEWAY_OPTIONS, when set, adds gateway options (e.g. --control for the soak script).
 LOCAL_GATEWAY_PID=
 
 local_gateway_start() {
@@ -16,7 +17,8 @@ local_gateway_start() {
   cp "$@" "$state/modules/" || return 1
   for tries in $(seq 20); do
     "$bin" --dir "$state/modules" --bind 127.0.0.1 --port 18080 --lifetime 1800 \
-      --request-log "$state/requests.log" --ports-file "$state/gateway.ports" >"$state/gateway.out" 2>&1 &
+      --request-log "$state/requests.log" --ports-file "$state/gateway.ports" ${LOCAL_GATEWAY_OPTIONS:-} \
+      >"$state/gateway.out" 2>&1 &
     LOCAL_GATEWAY_PID=$!
     for _ in $(seq 50); do
       [ -f "$state/gateway.ports" ] && break

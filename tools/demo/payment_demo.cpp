@@ -1,11 +1,17 @@
 // payment-demo: drives payments through the real plug-in the way a checkout page's script does,
 // on the host library, and prints every call with what the page gets back.
 //   payment-demo PLUGIN_PATH [--product NAME] [--gw-url VALUE] [--update-addr URL] [--payments N]
-//                [--order-number N] [--no-clean] [--quiet]
+//                [--order-number N] [--no-clean] [--quiet] [--stats-every N] [--pause-every N]
 // One payment: MV_init(product), MV_setdata of Config "gw_url" and "update_addr" and of some Order
 // fields, MV_start, MV_getdata of "res_cd" and "res_msg", MV_clean (unless --no-clean). Each
 // MV_start's time is printed; --quiet prints only that. Exit status 0 when every MV_start answered
 // "SUCC".
+// For soak runs: --stats-every N prints "stats payments=K rss_kb=.. handles=.. blocks=.. objects=.."
+// before the first payment and after every Nth (resident size, open files or handles, memalloc
+// blocks and script objects the plug-in holds); --pause-every N prints "pause K" before every Nth
+// payment K and waits for a line on standard input, so that a script can change the gateway's
+// modules in between (and then waits after each stats line too, so that the script can look at
+// the process while it is idle).
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -15,6 +21,8 @@
 #include <vector>
 
 #include "host/browser.h"
+#include "tools/demo/open_handles.h"
+#include "tools/nphost/process_memory.h"
 
 namespace {
 
@@ -29,6 +37,8 @@ struct Settings {
   int firstOrder = 1;  // order ids DEMO-<n> count from here
   bool clean = true;
   bool quiet = false;
+  int statsEvery = 0;
+  int pauseEvery = 0;
 };
 
 bool ParseArguments(int argc, char** argv, Settings* s) {
@@ -44,6 +54,8 @@ bool ParseArguments(int argc, char** argv, Settings* s) {
     else if (flag == "--update-addr") s->updateAddr = argv[++i];
     else if (flag == "--payments") s->payments = atoi(argv[++i]);
     else if (flag == "--order-number") s->firstOrder = atoi(argv[++i]);
+    else if (flag == "--stats-every") s->statsEvery = atoi(argv[++i]);
+    else if (flag == "--pause-every") s->pauseEvery = atoi(argv[++i]);
     else return false;
   }
   return s->payments > 0;
@@ -98,6 +110,27 @@ bool Pay(Page& page, const Settings& s, int number) {
   return answer == "SUCC";
 }
 
+// Waits for the driving script's go-ahead line.
+void WaitForGo() {
+  char line[64];
+  if (fgets(line, sizeof line, stdin) == nullptr) exit(1);
+}
+
+// With wait, the script may look at the process before the next payment starts.
+void PrintStats(const Browser& browser, int payments, bool wait) {
+  printf("stats payments=%d rss_kb=%ld handles=%ld blocks=%lu objects=%lu\n", payments,
+         ProcessMemory_ResidentKb(), OpenHandles_Count(), static_cast<unsigned long>(browser.OutstandingBlocks()),
+         static_cast<unsigned long>(browser.LiveObjects()));
+  fflush(stdout);
+  if (wait) WaitForGo();
+}
+
+void Pause(int number) {
+  printf("pause %d\n", number);
+  fflush(stdout);
+  WaitForGo();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -105,7 +138,8 @@ int main(int argc, char** argv) {
   if (!ParseArguments(argc, argv, &s)) {
     fprintf(stderr,
             "usage: payment-demo PLUGIN_PATH [--product NAME] [--gw-url VALUE] [--update-addr URL]\n"
-            "                    [--payments N] [--order-number N] [--no-clean] [--quiet]\n");
+            "                    [--payments N] [--order-number N] [--no-clean] [--quiet]\n"
+            "                    [--stats-every N] [--pause-every N]\n");
     return 2;
   }
   Browser browser;
@@ -121,7 +155,13 @@ int main(int argc, char** argv) {
   }
   Page page(&browser, plugin, s.quiet);
   bool allPaid = true;
-  for (int n = 0; n < s.payments; ++n) allPaid = Pay(page, s, s.firstOrder + n) && allPaid;
+  const bool paced = s.pauseEvery > 0;
+  if (s.statsEvery > 0) PrintStats(browser, 0, paced);
+  for (int n = 1; n <= s.payments; ++n) {
+    if (paced && n % s.pauseEvery == 0) Pause(n);
+    allPaid = Pay(page, s, s.firstOrder + n - 1) && allPaid;
+    if (s.statsEvery > 0 && n % s.statsEvery == 0) PrintStats(browser, n, paced);
+  }
   browser.funcs().releaseobject(plugin);
   browser.Stop();
   return allPaid ? 0 : 1;
