@@ -26,6 +26,20 @@ size_t SkipLength(CodepageDirection direction, const char* in, size_t left) {
   return n;
 }
 
+// True when the input starts with a sequence iconv cannot convert: a trial conversion of its first
+// bytes makes no progress. (glibc's CP949 converter steps over an unmapped pair itself before it
+// reports it; other sequences are still ahead of the input after the report.)
+bool StartsWithBadSequence(iconv_t cd, const char* in, size_t left) {
+  char trial[16];
+  char* from = const_cast<char*>(in);
+  size_t fromLeft = left < 4 ? left : 4;
+  char* to = trial;
+  size_t toLeft = sizeof trial;
+  iconv(cd, &from, &fromLeft, &to, &toLeft);
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);  // back to the initial state
+  return from == in;
+}
+
 }  // namespace
 
 int Codepage_ConvertPrefix(CodepageDirection direction, const char* text, int length, char* out, int room) {
@@ -43,9 +57,10 @@ int Codepage_ConvertPrefix(CodepageDirection direction, const char* text, int le
     if (outLeft == 0) break;
     *o++ = '?';
     --outLeft;
+    if (inLeft == 0 || !StartsWithBadSequence(cd, in, inLeft)) continue;
     const size_t skip = SkipLength(direction, in, inLeft);
     in += skip;
-    inLeft -= skip;
+    inLeft -= skip < inLeft ? skip : inLeft;
   }
   iconv_close(cd);
   return room - static_cast<int>(outLeft);

@@ -98,6 +98,14 @@ TEST(Codepage, CharactersWithoutAnAnsiFormBecomeQuestionMarks) {
   EXPECT_EQ('a', s.front());
   EXPECT_EQ('b', s.back());
   EXPECT_EQ(std::string::npos, s.substr(1, s.size() - 2).find_first_not_of('?'));
+
+  // A pair the code page leaves unassigned loses nothing after it, and the end of the text ends the
+  // conversion (glibc steps over such a pair itself).
+  EXPECT_GE(Codepage_AnsiToUtf8("x\xA2\xE8", out, sizeof out), 1);
+  EXPECT_EQ('x', out[0]);
+  const std::string t(out, static_cast<size_t>(Codepage_AnsiToUtf8("x\xA2\xE8" "AB", out, sizeof out)));
+  ASSERT_GE(t.size(), 4u);
+  EXPECT_EQ("AB", t.substr(t.size() - 2));
 }
 
 // The command object's helpers, with this program's own copy of the browser gateway pointed at
