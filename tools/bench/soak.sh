@@ -10,12 +10,14 @@
 # fetches the gateway served. Not part of `make test`: the defaults take a good while.
 # Needs both builds (`make build`); run it in a network namespace of its own when other gateways
 # may be running (/work/wt/netns.sh or `unshare -n`).
-#   tools/bench/soak.sh [NATIVE_PAYMENTS [WINE_PAYMENTS]]      (defaults 10000 and 1000)
+# A shorter native run of the sanitizer build ends with LeakSanitizer's check.
+#   tools/bench/soak.sh [NATIVE_PAYMENTS [WINE_PAYMENTS [ASAN_PAYMENTS]]]   (10000, 1000, 1000)
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 cd "$root"
 native_payments=${1:-10000}
 wine_payments=${2:-1000}
+asan_payments=${3:-1000}
 soak=$root/build/soak
 gateway_bin=$root/build/native/tools/gateway/vexo-gateway
 plain=$root/build/native/plain
@@ -34,7 +36,8 @@ trap 'exit 130' INT TERM
 # The native driver is built in the sanitizer-free tree that the native build keeps for QtWebKit.
 [ -d "$plain" ] || { echo "soak: $plain is missing; run 'make build' first" >&2; exit 1; }
 cmake --build "$plain" --target vexo_payment_demo >/dev/null
-for f in "$gateway_bin" "$plain/tools/demo/payment-demo" build/win32/tools/demo/payment-demo.exe; do
+for f in "$gateway_bin" "$plain/tools/demo/payment-demo" build/native/tools/demo/payment-demo \
+  build/win32/tools/demo/payment-demo.exe; do
   [ -f "$f" ] || { echo "soak: $f is missing; run 'make build' first" >&2; exit 1; }
 done
 
@@ -101,6 +104,16 @@ mkdir -p "$home/.local/share"
 soak native "$native_payments" "$home/.local/share/Vexo/VexoSoak" "$plain/sample_modules" \
   env HOME="$home" XDG_DATA_HOME="$home/.local/share" \
   "$plain/tools/demo/payment-demo" "$plain/shell/zoRozoridEverid.so" || status=1
+echo
+# The sanitizer build once more, shorter: LeakSanitizer checks at the end that nothing the payments
+# allocated is lost (its resident figures include the sanitizer's quarantine).
+echo "== native: plug-in .so with AddressSanitizer and LeakSanitizer, $asan_payments payments"
+rm -rf "$home"
+mkdir -p "$home/.local/share"
+soak asan "$asan_payments" "$home/.local/share/Vexo/VexoSoak" build/native/sample_modules \
+  env HOME="$home" XDG_DATA_HOME="$home/.local/share" ASAN_OPTIONS=detect_leaks=1 \
+  build/native/tools/demo/payment-demo "$root/build/native/shell/zoRozoridEverid.so" || status=1
+
 [ "$wine_payments" -gt 0 ] || exit $status
 echo
 echo "== win32: zoRozoridEverid.dll under Wine"
