@@ -117,6 +117,11 @@ soak asan "$asan_payments" "$home/.local/share/Vexo/VexoSoak" build/native/sampl
 [ "$wine_payments" -gt 0 ] || exit $status
 echo
 echo "== win32: zoRozoridEverid.dll under Wine"
+. "$root/cmake/wine-check.sh"
+if ! wine32_available; then
+  echo "win32 soak NOT RUN"
+  exit 1
+fi
 cmake/wine-run.sh cmd /c exit >/dev/null 2>&1 || true   # creates the prefix on first use
 wineserver -p 60 >/dev/null 2>&1 || true
 soak win32 "$wine_payments" "$(echo "$WINEPREFIX"/drive_c/users/*/AppData/LocalLow)/Vexo/VexoSoak" \
