@@ -144,5 +144,13 @@ int String_ParseDigits(const char* text, int32_t* value) {
 int String_CopyCut(char* dest, const char* source, int n, int mode) {
   int len = 0;
   while (source != nullptr && len <= n && source[len] != '\0') ++len;
-  return len > n ? String_CopyDbcs(dest, source, n, mode) : String_Copy(dest, source, n, mode);
+  if (len > n) return String_CopyDbcs(dest, source, n, mode);
+  len = String_Copy(dest, source, n, mode & ~COPY_TRIM);
+  if ((mode & COPY_NO_NUL) || !(mode & COPY_TRIM)) return len;
+  // Trimming must not split a double-byte character whose trail byte looks like a space.
+  int pairEnd = 0;
+  for (int i = 0; i < len; ++i) {
+    if (String_IsLeadByte(dest[i]) && i + 1 < len) pairEnd = ++i + 1;
+  }
+  return FinishCopy(dest, len, mode, pairEnd);
 }

@@ -20,7 +20,7 @@ void CheckCopy(int len, int n, const char* dest, int mode) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzedDataProvider in(data, size);
-  const int which = in.ConsumeIntegralInRange<int>(0, 6);
+  const int which = in.ConsumeIntegralInRange<int>(0, 7);
   const int mode = in.ConsumeIntegralInRange<int>(0, 7);
   const std::string bytes = in.ConsumeRemainingBytesAsString();
   const int n = static_cast<int>(bytes.size());
@@ -52,6 +52,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       break;
     }
     case 5: FUZZ_CHECK(String_TrimRight(t) == static_cast<int>(strlen(t))); break;
+    case 7: {
+      // A terminated source, cut at its length or a little before.
+      const int limit = n - (which + mode) % 3;
+      const int len = String_CopyCut(dest.get(), t, limit, mode);
+      CheckCopy(len, limit, dest.get(), mode);
+      if (mode & COPY_NO_NUL) break;
+      const int textLen = static_cast<int>(strlen(t));
+      if (textLen <= limit && !(mode & COPY_TRIM)) FUZZ_CHECK(strcmp(dest.get(), t) == 0);  // fits: as it is
+      if (!FuzzEndsInsidePair(t, textLen, String_IsLeadByte)) FUZZ_CHECK(!FuzzEndsInsidePair(dest.get(), len, String_IsLeadByte));
+      break;
+    }
     case 6: {
       int32_t value = 0;
       FUZZ_CHECK(String_ParseDigits(t, &value) <= static_cast<int>(strlen(t)));

@@ -64,6 +64,8 @@ TEST(StringCopyDbcs, NeverEndsInsideADoubleByteCharacter) {
   EXPECT_STREQ("a", out);
   EXPECT_EQ(2, String_CopyDbcs(out, "\xB0 ", 3, COPY_TRIM)) << "trimming keeps a pair whole";
   EXPECT_STREQ("\xB0 ", out);
+  EXPECT_EQ(3, String_CopyCut(out, "a\xB0  ", 5, COPY_TRIM)) << "also when the text fits";
+  EXPECT_STREQ("a\xB0 ", out);
 }
 
 TEST(StringCopyDbcs, CountsBelowTwoStayWithinBounds) {
