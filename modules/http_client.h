@@ -31,14 +31,16 @@ constexpr int HTTP_CONNECT_LIMIT_SECONDS = 30;
 constexpr int HTTP_PROGRESS_WINDOW_SECONDS = 30;
 constexpr int HTTP_PROGRESS_MIN_RATE = 100;  // bytes a second, averaged over one window
 
-// The time limits one fetch runs with. The command object keeps its own copy of the defaults.
+// The limits one fetch runs with. The command object keeps its own copy of the defaults; a signed
+// release lowers maxBodyBytes to the size its table lists for the file.
 struct HttpLimits {
   int connectSeconds;
   int progressSeconds;
   int minBytesPerSecond;
+  int64_t maxBodyBytes;  // a longer body is cut off: ERR_HTTP_BODY_TOO_BIG
 };
 constexpr HttpLimits HTTP_DEFAULT_LIMITS = {HTTP_CONNECT_LIMIT_SECONDS, HTTP_PROGRESS_WINDOW_SECONDS,
-                                            HTTP_PROGRESS_MIN_RATE};
+                                            HTTP_PROGRESS_MIN_RATE, HTTP_MAX_BODY_BYTES};
 
 // Failures of a fetch besides the platform's codes and the HTTP status numbers.
 enum : int {

@@ -57,7 +57,7 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
     }
     t->created = true;
   }
-  if (t->body.received + static_cast<int64_t>(length) > HTTP_MAX_BODY_BYTES) {
+  if (t->body.received + static_cast<int64_t>(length) > t->progress.limits.maxBodyBytes) {
     t->failure = ERR_HTTP_BODY_TOO_BIG;
     return 0;
   }
@@ -109,7 +109,7 @@ curl_slist* SetOptions(Transfer* t, const char* url, bool tls, const HttpLimits&
   curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
   curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
   curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, static_cast<long>(limits.connectSeconds));
-  curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(HTTP_MAX_BODY_BYTES));
+  curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(limits.maxBodyBytes));
   curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
   curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, OnProgress);
   curl_easy_setopt(curl, CURLOPT_XFERINFODATA, t);

@@ -181,7 +181,7 @@ int ReadChunk(HINTERNET request, char* chunk, DWORD* got, bool* ended, HttpProgr
 
 int ReadBody(HINTERNET request, const char* bodyPath, const HttpLimits& limits) {
   const int64_t announced = AnnouncedLength(request);
-  if (announced > HTTP_MAX_BODY_BYTES) return ERR_HTTP_BODY_TOO_BIG;
+  if (announced > limits.maxBodyBytes) return ERR_HTTP_BODY_TOO_BIG;
   HttpBody body;
   if (HttpBody_Create(&body, bodyPath) != STATUS_OK) return ERR_NO_FILE;
   HttpProgress progress;
@@ -193,7 +193,7 @@ int ReadBody(HINTERNET request, const char* bodyPath, const HttpLimits& limits) 
     DWORD got = 0;
     bool ended = false;
     int result = ReadChunk(request, chunk, &got, &ended, &progress);
-    if (result == STATUS_OK && body.received + got > HTTP_MAX_BODY_BYTES) result = ERR_HTTP_BODY_TOO_BIG;
+    if (result == STATUS_OK && body.received + got > limits.maxBodyBytes) result = ERR_HTTP_BODY_TOO_BIG;
     if (result == STATUS_OK) result = HttpBody_Append(&body, chunk, static_cast<int>(got));
     if (result != STATUS_OK) {
       HttpBody_Abandon(&body);

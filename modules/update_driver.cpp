@@ -8,9 +8,11 @@
 #include "modules/http_client.h"
 #include "modules/install_location.h"
 #include "modules/install_record.h"
+#include "modules/release_check.h"
 #include "modules/update_driver.h"
 #include "modules/version_table.h"
 #include "support/field_store.h"
+#include "support/file_util.h"
 #include "support/status.h"
 
 namespace {
@@ -48,17 +50,46 @@ int CheckFileNames(const FileEntry* table, int count) {
   return STATUS_OK;
 }
 
-// Fetches one module file and puts it in place of the installed one (HttpGetToFile: body fetched in
-// full, unpacked beside the installed file, renamed over it).
-int FetchModule(const char* moduleDir, FileEntry* entry, const HttpLimits& limits) {
+// A signed release (a release key is built in): the table's detached signature, fetched from beside
+// it, must be valid under the key, and its serial no lower than the installed table's.
+int CheckSignedTable(const char* tableUrl, const char* fetchedTable, const char* localTable, const HttpLimits& limits) {
+  char signatureUrl[kUrlCapacity + sizeof RELEASE_SIGNATURE_SUFFIX] = {};
+  char signaturePath[kPathCapacity + sizeof RELEASE_SIGNATURE_SUFFIX] = {};
+  snprintf(signatureUrl, sizeof signatureUrl, "%s%s", tableUrl, RELEASE_SIGNATURE_SUFFIX);
+  snprintf(signaturePath, sizeof signaturePath, "%s%s", fetchedTable, RELEASE_SIGNATURE_SUFFIX);
+  HttpLimits signatureLimits = limits;
+  signatureLimits.maxBodyBytes = RELEASE_SIGNATURE_MAX;
+  int result = DownloadTableFile(signatureUrl, signaturePath, signatureLimits);
+  if (result == STATUS_OK) result = Release_VerifyTable(fetchedTable, signaturePath);
+  File_Remove(signaturePath);
+  if (result == STATUS_OK) result = Release_CheckSerial(fetchedTable, localTable);
+  return result;
+}
+
+// Fetches one module file and puts it in place of the installed one: body fetched in full, unpacked
+// beside the installed file, renamed over it. In a signed release (signedTable not null) the body
+// may be no longer than the size the table lists, and must have exactly that size and SHA-256
+// before it is unpacked.
+int FetchModule(const char* moduleDir, FileEntry* entry, const HttpLimits& limits, const char* signedTable) {
   char compressedPath[kPathCapacity] = {};
   char installedPath[kPathCapacity] = {};
   if (!Path_Join(compressedPath, sizeof compressedPath, moduleDir, entry->file_name, ".gz") ||
       !Path_Join(installedPath, sizeof installedPath, moduleDir, entry->file_name)) {
     return ERR_NO_FILE;
   }
+  ReleaseFileCheck check = {};
+  HttpLimits fileLimits = limits;
+  if (signedTable != nullptr) {
+    if (Release_ReadFileCheck(signedTable, entry->file_name, &check) != STATUS_OK) return ERR_RELEASE_FILE;
+    if (check.size < fileLimits.maxBodyBytes) fileLimits.maxBodyBytes = check.size;
+  }
   HttpDropCachedUrl(entry->url);
-  const int result = HttpGetToFile(entry->url, compressedPath, installedPath, limits);
+  int result = HttpFetchBody(entry->url, compressedPath, fileLimits);
+  if (result == STATUS_OK && signedTable != nullptr && Release_CheckFile(compressedPath, &check) != STATUS_OK) {
+    File_Remove(compressedPath);
+    result = ERR_RELEASE_FILE;
+  }
+  if (result == STATUS_OK) result = Http_InstallBody(compressedPath, installedPath);
   if (result == STATUS_OK) entry->needs_update = 0;
   return result;
 }
@@ -71,6 +102,7 @@ int ZAVavodur::UpdateModules(FileEntry* table) {
   char tableUrl[kUrlCapacity] = {};
   char fetchedPath[kPathCapacity] = {};
   char localPath[kPathCapacity] = {};
+  const bool releaseSigned = Release_KeyBuiltIn();
   bool tableFetched = false;
   int result = STATUS_OK;
   m_updateSucceeded = false;
@@ -85,6 +117,7 @@ int ZAVavodur::UpdateModules(FileEntry* table) {
   if (result == STATUS_OK) {
     tableFetched = true;
     result = DownloadTableFile(tableUrl, fetchedPath, m_netLimits);
+    if (result == STATUS_OK && releaseSigned) result = CheckSignedTable(tableUrl, fetchedPath, localPath, m_netLimits);
   }
   if (result == STATUS_OK) {
     const int remoteCount = ReadVersionTable(fetchedPath, remote);
@@ -92,7 +125,9 @@ int ZAVavodur::UpdateModules(FileEntry* table) {
     CompareFileLists(remote, remoteCount, local, localCount, table);
     result = CheckFileNames(table, remoteCount);
     for (int i = 0; i < remoteCount && result == STATUS_OK; ++i) {
-      if (MustFetch(table[i])) result = FetchModule(m_moduleDir, &table[i], m_netLimits);
+      if (MustFetch(table[i])) {
+        result = FetchModule(m_moduleDir, &table[i], m_netLimits, releaseSigned ? fetchedPath : nullptr);
+      }
     }
   }
   if (result != STATUS_OK) {

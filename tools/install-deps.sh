@@ -13,7 +13,7 @@ packages=(
   duktape-dev libx11-dev
   libqt5webkit5 python3-pyqt5 python3-pyqt5.qtwebkit
   wine wine32:i386 wine64
-  xvfb xauth
+  xvfb xauth nginx-light
   chromium firefox-esr
   nsis osslsigncode
   locales fonts-nanum

@@ -10,8 +10,10 @@
 class PluginTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(browser.Start(VEXO_PLUGIN_PATH)) << "plug-in " << VEXO_PLUGIN_PATH << ": " << browser.lastError();
+    ASSERT_TRUE(browser.Start(PluginPath())) << "plug-in " << PluginPath() << ": " << browser.lastError();
   }
+  // The plug-in file this test loads.
+  virtual const char* PluginPath() const { return VEXO_PLUGIN_PATH; }
   // A real browser crashes on a scripting call on a null object.
   void TearDown() override { EXPECT_EQ(0u, browser.NullObjectCalls()) << "calls on a null object"; }
 

@@ -3,11 +3,17 @@
 # test CA that the machine trusts for the run only, and stops them again.
 #   gateway_fixture.sh start WORKDIR GATEWAY_BINARY
 #   gateway_fixture.sh start-payment WORKDIR GATEWAY_BINARY MODULE_FOLDER
+#   gateway_fixture.sh start-release WORKDIR GATEWAY_BINARY MODULE_FOLDER RELEASE_KEY
 #   gateway_fixture.sh stop  WORKDIR
 # "start-payment" runs one gateway with the test control switched on, on the fixed ports the
 # plug-in's gateway URLs name (HTTP 18080, HTTPS 18443 as "localhost"), serving a copy of
 # MODULE_FOLDER's payment modules; it can present the self-signed and the wrongly named certificate
 # on demand.
+# "start-release" packs MODULE_FOLDER's payment modules with "vexo-gateway pack" into releases (unsigned,
+# signed with RELEASE_KEY as serial 2, an older serial 1 whose control module differs, one signed
+# with another key, one whose control module differs by a byte) under WORKDIR/gateway/releases and
+# serves WORKDIR/gateway/www with nginx on the same fixed ports; the access log lists
+# "URI STATUS BYTES_SENT" per request.
 # State lives in WORKDIR/gateway: certificates, the module folder, the request log, pid files and
 # gateway.env (the ports the tests read). The CA goes to /usr/local/share/ca-certificates (Debian's
 # store, which libcurl and Wine's crypt32 both read) under a name unique to WORKDIR, and is removed
@@ -17,6 +23,16 @@ cmd=${1:?start or stop}
 work=$(cd "${2:?work folder}" && pwd)
 state=$work/gateway
 ca_file=/usr/local/share/ca-certificates/vexo-test-$(printf %s "$work" | md5sum | cut -c1-12).crt
+
+# Rebuilds the trusted certificates; other worktrees' fixtures may run it at the same moment, and
+# two runs at once can fail, so a failed run is tried again.
+update_ca() {
+  for _ in 1 2 3 4 5; do
+    update-ca-certificates >/dev/null 2>&1 && return 0
+    sleep 1
+  done
+  return 1
+}
 
 stop_gateways() {
   local f pids=()
@@ -37,7 +53,7 @@ stop_gateways() {
   fi
   if [ -f "$ca_file" ]; then
     rm -f "$ca_file"
-    update-ca-certificates >/dev/null 2>&1
+    update_ca
   fi
 }
 
@@ -100,11 +116,75 @@ prepare() {
   rm -rf "$state"
   mkdir -p "$state"
   make_certificates || { echo "gateway_fixture: openssl failed" >&2; exit 1; }
-  cp "$state/tls/ca.crt" "$ca_file" && update-ca-certificates >/dev/null 2>&1 || {
+  cp "$state/tls/ca.crt" "$ca_file" && update_ca || {
     echo "gateway_fixture: cannot trust the test CA (run as root)" >&2; exit 1; }
 }
 
+# pack_releases MODULE_FOLDER RELEASE_KEY: the release folders the release tests serve.
+pack_releases() {
+  local rel=$state/releases src=$state/release-src
+  mkdir -p "$src/now" "$src/old" "$src/byte" "$rel"
+  for d in now old byte; do cp "$1"/MVcontrol70.dll "$1"/MVmainUI70.dll "$src/$d/" || return 1; done
+  printf 'x' >> "$src/old/MVcontrol70.dll"     # still loads; another release's file
+  printf '\001' | dd of="$src/byte/MVcontrol70.dll" bs=1 seek=100 conv=notrunc status=none
+  openssl genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:2048 -out "$state/other-key.pem" 2>/dev/null || return 1
+  "$gateway" pack "$src/now" "$rel/unsigned" >/dev/null &&
+  "$gateway" pack --sign "$2" --serial 2 "$src/now" "$rel/signed" >/dev/null &&
+  "$gateway" pack --sign "$2" --serial 1 "$src/old" "$rel/old" >/dev/null &&
+  "$gateway" pack --sign "$state/other-key.pem" --serial 2 "$src/now" "$rel/otherkey" >/dev/null &&
+  "$gateway" pack "$src/byte" "$rel/byte" >/dev/null
+}
+
+# start_nginx: serves $state/www on 127.0.0.1:18080 (HTTP) and :18443 (HTTPS, test CA) in the
+# foreground of a background job (no master process, so its pid is the job's).
+start_nginx() {
+  local n=$state/nginx tls=$state/tls
+  mkdir -p "$n" "$state/www"
+  cat > "$n/nginx.conf" <<CONF
+daemon off;
+master_process off;
+pid $n/nginx-own.pid;
+error_log $n/error.log;
+events { worker_connections 64; }
+http {
+  types { }
+  default_type application/octet-stream;
+  log_format release '\$request_uri \$status \$body_bytes_sent';
+  access_log $n/access.log release;
+  client_body_temp_path $n/body;
+  proxy_temp_path $n/proxy;
+  fastcgi_temp_path $n/fastcgi;
+  uwsgi_temp_path $n/uwsgi;
+  scgi_temp_path $n/scgi;
+  server {
+    listen 127.0.0.1:18080;
+    listen 127.0.0.1:18443 ssl;
+    server_name localhost;
+    ssl_certificate $tls/localhost.crt;
+    ssl_certificate_key $tls/localhost.key;
+    root $state/www;
+    add_header Cache-Control no-cache;
+  }
+}
+CONF
+  nginx -p "$n" -c "$n/nginx.conf" -e "$n/error.log" </dev/null >"$n/output.log" 2>&1 &
+  echo $! > "$state/nginx.pid"
+  for _ in $(seq 50); do
+    curl -sf -o /dev/null --noproxy '*' http://127.0.0.1:18080/ 2>/dev/null; [ $? -ne 7 ] && return 0
+    kill -0 "$(cat "$state/nginx.pid")" 2>/dev/null || return 1
+    sleep 0.1
+  done
+  return 1
+}
+
 case $cmd in
+start-release)
+  prepare "${3:-}"
+  pack_releases "${4:?module folder}" "${5:?release key}" || { echo "gateway_fixture: packing failed" >&2; exit 1; }
+  mkdir -p "$state/www" && cp -r "$state/releases/unsigned/." "$state/www/" || exit 1
+  start_nginx || { echo "gateway_fixture: nginx did not start" >&2; cat "$state/nginx/error.log" >&2; stop_gateways; exit 1; }
+  echo "nginx serving $state/www"
+  ;;
 start-payment)
   prepare "${3:-}"
   mkdir -p "$state/modules"

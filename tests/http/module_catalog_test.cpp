@@ -8,6 +8,7 @@
 #include "support/gzip_file.h"
 #include "support/profile.h"
 #include "tools/gateway/module_catalog.h"
+#include "tools/gateway/release_pack.h"
 
 namespace {
 
@@ -105,6 +106,45 @@ TEST_F(Catalog, MissingFolderIsReported) {
   std::string error;
   EXPECT_FALSE(catalog_.Load(options_, &error));
   EXPECT_NE(error.find("no-such-folder"), std::string::npos);
+}
+
+// --- vexo-gateway pack ---
+
+TEST_F(Catalog, PackIsDeterministicAndTakesVersionsFromManifestOrResource) {
+  // A Windows file whose version resource says 7.0.0.1 (the fixed file information after the key).
+  std::string pe = "MZ" + std::string(64, '\0');
+  const char key[] = "V\0S\0_\0V\0E\0R\0S\0I\0O\0N\0_\0I\0N\0F\0O\0\0";
+  pe += std::string("\x5c\x03\x34\x00\x00\x00", 6) + std::string(key, sizeof key) + std::string(2, '\0');
+  pe += std::string("\xbd\x04\xef\xfe\x00\x00\x01\x00\x00\x00\x07\x00\x01\x00\x00\x00", 16);
+  WriteBytes(options_.dir + "/MVmainUI70.dll", pe);
+  WriteBytes(options_.dir + "/pack.ini", "[MVcontrol70.dll]\r\nVersion=1.2\r\nTarget=system\r\n");
+  PackOptions pack;
+  pack.source = options_.dir;
+  std::vector<PackedFile> files, again;
+  std::string table, tableAgain, signature, error;
+  ASSERT_TRUE(Pack_Build(pack, &files, &table, &signature, &error)) << error;
+  ASSERT_TRUE(Pack_Build(pack, &again, &tableAgain, &signature, &error)) << error;
+  EXPECT_EQ(table, tableAgain);
+  ASSERT_EQ(2u, files.size()) << "the manifest is no module";
+  EXPECT_EQ(files[0].gz, again[0].gz) << "the same bytes, the same gzip file";
+  EXPECT_EQ("1.2", files[0].version);
+  EXPECT_EQ("system", files[0].target);
+  EXPECT_EQ("7.0.0.1", files[1].version);
+  EXPECT_EQ(Unpacked(files[1].gz), pe);
+}
+
+TEST_F(Catalog, PackRefusesNamesThePluginWouldRefuse) {
+  PackOptions pack;
+  pack.source = options_.dir;
+  const std::string refused[] = {"C:escape.dll", "a..b.dll", "two words.dll", std::string(62, 'n')};
+  for (const std::string& name : refused) {
+    WriteBytes(options_.dir + "/" + name, "module");
+    std::vector<PackedFile> files;
+    std::string table, signature, error;
+    EXPECT_FALSE(Pack_Build(pack, &files, &table, &signature, &error)) << name;
+    EXPECT_NE(std::string::npos, error.find(name)) << error;
+    std::filesystem::remove(options_.dir + "/" + name);
+  }
 }
 
 }  // namespace

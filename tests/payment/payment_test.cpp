@@ -14,34 +14,20 @@
 #include <string>
 #include <vector>
 
-#include "command/zavavodur.h"
-#include "common/plugin_fixture.h"
 #include "payment/gateway_control.h"
+#include "payment/payment_page.h"
 
 namespace {
 
 using host::Browser;
 namespace fs = std::filesystem;
 
-const char kTestGatewayAddr[] = "http://127.0.0.1:18080/plugin/file";
-const char kProductionAddr[] = "https://localhost:18443/plugin/file";
-const char kControl[] = "MVcontrol70.dll";
-const char kMain[] = "MVmainUI70.dll";
 // The folder the fixture's gateway serves, below the program's working folder (MV_init changes the
 // current directory, so the path is made absolute before any test runs).
 const fs::path kGatewayFolder = fs::absolute("gateway/modules");
 // The build's time limits are 30 s; the payments here run with a 2-second window, so that a stalled
 // gateway costs seconds.
-constexpr HttpLimits kTestLimits = {2, 2, HTTP_PROGRESS_MIN_RATE};
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteFile(const fs::path& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
+constexpr HttpLimits kTestLimits = {2, 2, HTTP_PROGRESS_MIN_RATE, HTTP_MAX_BODY_BYTES};
 
 // Loads and unloads of both sample modules so far in this process.
 struct LoadCounts {
@@ -61,10 +47,10 @@ struct LoadCounts {
   }
 };
 
-class PaymentTest : public PluginObjectTest {
+class PaymentTest : public PaymentPage {
  protected:
   void SetUp() override {
-    PluginObjectTest::SetUp();
+    PaymentPage::SetUp();
     if (HasFatalFailure()) return;
     // The gateway serves the two sample modules, with no switch set.
     std::error_code ignored;
@@ -74,15 +60,6 @@ class PaymentTest : public PluginObjectTest {
     }
     ASSERT_TRUE(Configure(""));
     Command()->m_netLimits = kTestLimits;
-    // A product directory of this test's own, empty.
-    product_ = std::string("Pay_") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    Call("MV_init", product_.c_str());
-    ASSERT_FALSE(ModuleDir().empty());
-    // The directory itself stays: it is the process's current directory.
-    for (const fs::path& dir : {ModuleDir(), ModuleDir() / "temp"}) {
-      for (const fs::directory_entry& e : fs::directory_iterator(dir))
-        if (e.path().filename() != "temp") fs::remove_all(e.path());
-    }
   }
   // Replaces the gateway's table and fault switches (one option word per line) and clears its log.
   bool Configure(const std::string& options) {
@@ -104,35 +81,6 @@ class PaymentTest : public PluginObjectTest {
     }
     return names;
   }
-
-  std::string Call(const char* method, const char* a = nullptr, const char* b = nullptr, const char* c = nullptr) {
-    std::vector<NPVariant> args;
-    for (const char* arg : {a, b, c})
-      if (arg != nullptr) args.push_back(Browser::StringArg(arg));
-    host::PageValue result;
-    EXPECT_TRUE(browser.Invoke(object, method, args, &result)) << method;
-    return result.text;
-  }
-
-  // One payment's fields as the checkout page sets them.
-  void SetPayment(const char* gwUrl = "test", const char* updateAddr = kTestGatewayAddr, bool withAmount = true,
-                  const char* orderId = "ORD-77") {
-    Call("MV_setdata", "Config", "gw_url", gwUrl);
-    Call("MV_setdata", "Config", "update_addr", updateAddr);
-    if (withAmount) Call("MV_setdata", "Order", "amount", "15000");
-    Call("MV_setdata", "Order", "order_id", orderId);
-  }
-  // A whole payment on a fresh MV_init: the page's MV_start answer; MV_clean follows when asked.
-  std::string Pay(bool clean = true) {
-    Call("MV_init", product_.c_str());
-    SetPayment();
-    const std::string answer = Call("MV_start");
-    if (clean) Call("MV_clean");
-    return answer;
-  }
-
-  ZAVavodur* Command() { return static_cast<ZAVavodur*>(static_cast<ScriptObjectBase*>(object)); }
-  fs::path ModuleDir() { return Command()->m_moduleDir; }
   // Under Wine the serial and printer ports lead to plain files (cmake/wine-run.sh): a name that
   // reached a device would have written into one of them.
   static void ExpectPortsUntouched() {
@@ -144,22 +92,6 @@ class PaymentTest : public PluginObjectTest {
     }
     EXPECT_EQ(18, ports) << "COM1-9 and LPT1-9";
   }
-  fs::path Installed(const char* name) { return ModuleDir() / name; }
-  static std::string Sample(const char* name) { return ReadFile(fs::path(VEXO_SAMPLE_MODULE_DIR) / name); }
-  // The names in the module directory (the temp folder aside).
-  std::vector<std::string> DirNames() {
-    std::vector<std::string> names;
-    for (const fs::directory_entry& e : fs::directory_iterator(ModuleDir()))
-      if (e.path().filename() != "temp") names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-  }
-
-  using Names = std::vector<std::string>;
-  const Names kTableOnly = {"MirovanVer.tbl"};
-  const Names kAll = {"MirovanVer.tbl", kControl, kMain};
-
-  std::string product_;
 };
 
 // --- The update address and the gateway setting ---

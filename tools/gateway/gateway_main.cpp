@@ -25,11 +25,14 @@
 #include <vector>
 
 #include "tools/gateway/module_catalog.h"
+#include "tools/gateway/release_pack.h"
 
 namespace {
 
 const char kUsage[] =
-    "usage: vexo-gateway --dir FOLDER [--bind ADDR] [--port N] [--tls-port N --cert PEM --key PEM]\n"
+    "usage: vexo-gateway pack [--sign PRIVATE_KEY.pem --serial N] SOURCE_FOLDER RELEASE_FOLDER\n"
+    "         writes a static release folder for any web server (RELEASE_FOLDER/plugin/file/...)\n"
+    "       vexo-gateway --dir FOLDER [--bind ADDR] [--port N] [--tls-port N --cert PEM --key PEM]\n"
     "         [--ports-file FILE] [--request-log FILE] [--lifetime SECONDS]\n"
     "  table:  [--version NAME=V] [--target NAME=T] [--description NAME=N] [--reverse]\n"
     "          [--extra-entries N] [--bad-name NAME]\n"
@@ -435,6 +438,7 @@ int Bind(httplib::Server& server, const GatewayOptions& o, int port) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc >= 2 && std::string(argv[1]) == "pack") return Pack_Run(argc - 1, argv + 1);
   GatewayOptions o;
   try {
     if (!ParseOptions(argc, argv, &o)) {

@@ -23,6 +23,14 @@ std::string ReadFile(const fs::path& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+std::string ValueOr(const std::map<std::string, std::string>& values, const std::string& key,
+                    const std::string& fallback) {
+  const auto it = values.find(key);
+  return it != values.end() ? it->second : fallback;
+}
+
+}  // namespace
+
 // GzipCompressFile consumes its source, so it packs a copy in a private folder.
 bool Compress(const std::string& raw, std::string* gz, std::string* error) {
   char folder[] = "/tmp/vexo-gateway-XXXXXX";
@@ -42,14 +50,6 @@ bool Compress(const std::string& raw, std::string* gz, std::string* error) {
   if (code != 0) *error = "GzipCompressFile failed with " + std::to_string(code);
   return code == 0;
 }
-
-std::string ValueOr(const std::map<std::string, std::string>& values, const std::string& key,
-                    const std::string& fallback) {
-  const auto it = values.find(key);
-  return it != values.end() ? it->second : fallback;
-}
-
-}  // namespace
 
 std::string DamageGzip(const std::string& gz) {
   std::string damaged = gz;
@@ -76,7 +76,7 @@ bool ModuleCatalog::Load(const GatewayOptions& options, std::string* error) {
   std::error_code ec;
   for (const fs::directory_entry& entry : fs::directory_iterator(options.dir, ec)) {
     const std::string name = entry.path().filename().string();
-    if (entry.is_regular_file() && name != kTableName) names.push_back(name);
+    if (entry.is_regular_file() && name != kTableName && name != kManifestName) names.push_back(name);
   }
   if (ec) {
     *error = "cannot read the module folder " + options.dir + ": " + ec.message();

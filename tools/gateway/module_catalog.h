@@ -57,6 +57,7 @@ struct ServedFile {
 class ModuleCatalog {
  public:
   static constexpr const char* kTableName = "MirovanVer.tbl";
+  static constexpr const char* kManifestName = "pack.ini";  // the packer's manifest, never a module
 
   // Reads and compresses every regular file of options.dir; false with a message on failure.
   bool Load(const GatewayOptions& options, std::string* error);
@@ -71,6 +72,10 @@ class ModuleCatalog {
   std::vector<ServedFile> files_;
   std::string table_;
 };
+
+// gz receives raw compressed as the plug-in's GzipCompressFile packs it (zlib's gzip header with no
+// name and no time: the same bytes give the same file); false with a message on failure.
+bool Compress(const std::string& raw, std::string* gz, std::string* error);
 
 // The gzip data with its CRC-32 trailer inverted: the header still says gzip, the check fails.
 std::string DamageGzip(const std::string& gz);

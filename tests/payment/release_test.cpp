@@ -1,0 +1,160 @@
+// Releases as a gateway operator publishes them: the sample modules packed with "vexo-gateway pack"
+// and served by nginx (the fixture), paid through the real plug-in. Signed releases go through the
+// plug-in linked with the test release key; every attack on them must end in "FAIL" with "P003",
+// nothing installed, and no table for MV_clean to install.
+#include <chrono>
+#include <functional>
+#include <sstream>
+#include <thread>
+
+#include "payment/payment_page.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The fixture's state below the program's working folder (made absolute before MV_init changes the
+// current directory).
+const fs::path kState = fs::absolute("gateway");
+const fs::path kServed = kState / "www" / "plugin" / "file";
+const char kTable[] = "MirovanVer.tbl";
+const char kSignature[] = "MirovanVer.tbl.sig";
+
+fs::path Released(const char* release, const char* name) {
+  return kState / "releases" / release / "plugin" / "file" / name;
+}
+
+class ReleaseTest : public PaymentPage {
+ protected:
+  void SetUp() override {
+    Serve("unsigned");
+    PaymentPage::SetUp();
+    Requested();
+  }
+
+  // Serves exactly the files of one packed release.
+  static void Serve(const char* release) {
+    fs::remove_all(kServed);
+    fs::create_directories(kServed);
+    for (const fs::directory_entry& e : fs::directory_iterator(Released(release, "")))
+      fs::copy_file(e.path(), kServed / e.path().filename());
+  }
+
+  struct Request {
+    std::string name;
+    long long bytesSent;
+  };
+  // nginx's log lines ("URI STATUS BYTES") since the last look; nginx writes a line once it has
+  // finished the answer, so the log is read until it stops growing.
+  std::vector<Request> Log() {
+    const fs::path log = kState / "nginx" / "access.log";
+    std::string text = ReadFile(log).substr(logRead_);
+    for (int i = 0; i < 40; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      const std::string again = ReadFile(log).substr(logRead_);
+      if (again == text) break;
+      text = again;
+    }
+    logRead_ += text.size();
+    std::vector<Request> requests;
+    std::istringstream lines(text);
+    for (std::string uri, status; lines >> uri >> status;) {
+      Request r;
+      lines >> r.bytesSent;
+      r.name = uri.substr(uri.rfind('/') + 1);
+      requests.push_back(r);
+    }
+    return requests;
+  }
+  Names Requested() {
+    Names names;
+    for (const Request& r : Log()) names.push_back(r.name);
+    return names;
+  }
+
+  size_t logRead_ = 0;
+};
+
+class KeyedReleaseTest : public ReleaseTest {
+ protected:
+  const char* PluginPath() const override { return VEXO_KEYED_PLUGIN_PATH; }
+};
+
+TEST_F(ReleaseTest, APackedFolderServedByNginxPaysThenOnlyTheTableIsFetched) {
+  EXPECT_EQ("SUCC", Pay(true, "localhost", kProductionAddr)) << "over HTTPS, the test CA";
+  EXPECT_EQ(kAll, Requested());
+  EXPECT_EQ(Sample(kControl), ReadFile(Installed(kControl)));
+  EXPECT_EQ(Sample(kMain), ReadFile(Installed(kMain)));
+  EXPECT_EQ("SUCC", Pay()) << "over HTTP";
+  EXPECT_EQ(kTableOnly, Requested());
+
+  // A plug-in without a key ignores the signature and the keys a signed table adds.
+  Serve("signed");
+  fs::remove(Installed(kMain));
+  EXPECT_EQ("SUCC", Pay());
+  EXPECT_EQ((Names{kTable, kMain}), Requested());
+}
+
+TEST_F(KeyedReleaseTest, ASignedReleaseIsInstalledAndNeverRolledBack) {
+  Serve("signed");
+  EXPECT_EQ("SUCC", Pay());
+  EXPECT_EQ((Names{kTable, kSignature, kControl, kMain}), Requested());
+  EXPECT_EQ(Sample(kMain), ReadFile(Installed(kMain)));
+  EXPECT_EQ("SUCC", Pay());
+  EXPECT_EQ((Names{kTable, kSignature}), Requested());
+
+  Serve("old");  // properly signed, serial 1 after serial 2
+  EXPECT_EQ("FAIL", Pay(false));
+  EXPECT_EQ("P003", Call("MV_getdata", "res_cd"));
+  EXPECT_EQ((Names{kTable, kSignature}), Requested()) << "no module of the older release is fetched";
+  Call("MV_clean");
+  EXPECT_EQ(Sample(kControl), ReadFile(Installed(kControl)));
+  EXPECT_NE(std::string::npos, ReadFile(Installed(kTable)).find("Serial=2")) << "the installed table stays";
+}
+
+TEST_F(KeyedReleaseTest, EveryAttackEndsInP003WithNothingInstalled) {
+  const long long kEndless = 16 << 20;
+  struct Attack {
+    const char* what;
+    std::function<void()> apply;
+  };
+  const Attack attacks[] = {
+      {"no signature", [] { Serve("unsigned"); }},
+      {"an empty signature", [] { Serve("signed"); WriteFile(kServed / kSignature, ""); }},
+      {"a signature by another key", [] { Serve("otherkey"); }},
+      {"the table changed by one byte",
+       [] {
+         Serve("signed");
+         std::string table = ReadFile(kServed / kTable);
+         const size_t version = table.find("Version=") + 8;  // a change that would still pay
+         table[version] = table[version] == '0' ? '1' : '0';
+         WriteFile(kServed / kTable, table);
+       }},
+      {"a module changed by one byte", [] {
+         Serve("signed");
+         fs::copy_file(Released("byte", kControl), kServed / kControl, fs::copy_options::overwrite_existing);
+       }},
+      {"the table of one release with a module of another", [] {
+         Serve("signed");
+         fs::copy_file(Released("old", kControl), kServed / kControl, fs::copy_options::overwrite_existing);
+       }},
+      {"a module longer than its listed size", [kEndless] {
+         Serve("signed");
+         std::ofstream(kServed / kControl, std::ios::binary | std::ios::app) << std::string(kEndless, '\0');
+       }},
+  };
+  for (const Attack& attack : attacks) {
+    attack.apply();
+    EmptyModuleDir();
+    EXPECT_EQ("FAIL", Pay(false)) << attack.what;
+    EXPECT_EQ("P003", Call("MV_getdata", "res_cd")) << attack.what;
+    for (const Request& r : Log()) {
+      EXPECT_LT(r.bytesSent, kEndless / 2) << attack.what << ": the download stops at the listed size";
+    }
+    Call("MV_clean");
+    EXPECT_EQ(Names{}, DirNames()) << attack.what;
+    EXPECT_TRUE(fs::is_empty(ModuleDir() / "temp")) << attack.what;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# Release benchmark: the time "vexo-gateway pack" takes for the sample modules (unsigned and signed),
+# and what signature checking adds to MV_start: a release packed from the sample modules and served
+# by nginx (the release tests' fixture), paid with the plug-in built without a key (unsigned folder)
+# and with the test-key plug-in (signed folder), both with nothing to update (table, and signature,
+# fetched and checked) and fetching both modules (hashed before unpacking), natively and under Wine,
+# each over RUNS runs (default 20), median and mean in milliseconds.
+# Needs both builds (`make build`) and ports 18080/18443: run it in a network namespace of its own.
+# Usage: tools/bench/release_bench.sh [RUNS]
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+cd "$root"
+runs=${1:-20}
+bench=$root/build/bench
+gateway_bin=$root/build/native/tools/gateway/vexo-gateway
+fixture=$root/tests/http/gateway_fixture.sh
+export WINEPREFIX=$root/build/win32/wineprefix
+export no_proxy=127.0.0.1,localhost
+
+cleanup() {
+  for b in native win32; do [ -d "$bench/release-$b" ] && "$fixture" stop "$bench/release-$b"; done
+  wineserver -k >/dev/null 2>&1 || true
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+stats() { sort -n | awk '{ v[NR] = $1; s += $1 } END { if (NR == 0) { print "- -"; exit }
+  m = NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2; printf "%.1f %.1f\n", m, s / NR }'; }
+start_times() { grep -o 'MV_start took [0-9.]*' | awk '{ print $3 }'; }
+ms_since() { awk -v a="$1" -v b="$(date +%s%N)" 'BEGIN { printf "%.3f\n", (b - a) / 1000000 }'; }
+
+mkdir -p "$bench"
+src=$bench/release-src
+rm -rf "$src" && mkdir -p "$src"
+cp build/win32/sample_modules/MVcontrol70.dll build/win32/sample_modules/MVmainUI70.dll "$src/"
+key=build/native/testwork/release_keys/release.pem
+for mode in unsigned signed; do
+  args=()
+  [ $mode = signed ] && args=(--sign "$key" --serial 1)
+  times=$(for i in $(seq "$runs"); do
+    t0=$(date +%s%N)
+    ASAN_OPTIONS=detect_leaks=0 "$gateway_bin" pack "${args[@]}" "$src" "$bench/release-out" >/dev/null
+    ms_since "$t0"
+  done | stats)
+  printf 'pack, win32 sample modules, %-8s (median / mean ms over %s runs): %s\n' "$mode" "$runs" "$times"
+done
+echo
+
+# measure BUILD PRODUCT_DIR DEMO... : MV_start with each plug-in against its folder.
+measure() {
+  local b=$1 productDir=$2
+  local work=$bench/release-$b
+  shift 2
+  mkdir -p "$work"
+  "$fixture" start-release "$work" "$gateway_bin" "build/$b/sample_modules" "build/$b/testwork/release_keys/release.pem" >/dev/null
+  local www=$work/gateway/www plugin
+  echo "== $b ($runs runs, median / mean ms)"
+  for plugin in plain keyed; do
+    local release=unsigned path=build/$b/shell/zoRozoridEverid ext=so
+    if [ $plugin = keyed ]; then
+      release=signed
+      path=build/$b/tests/payment/keyed/zoRozoridEverid
+    fi
+    [ $b = win32 ] && path="Z:$root/$path" && ext=dll
+    path=$path.$ext
+    rm -rf "$www/plugin/file" && cp -r "$work/gateway/releases/$release/." "$www/"
+    rm -rf "$productDir"
+    local fetch nothing
+    fetch=$("$@" "$path" --product VexoRelease --payments "$runs" --no-clean --quiet | start_times | stats)
+    "$@" "$path" --product VexoRelease --quiet >/dev/null
+    nothing=$("$@" "$path" --product VexoRelease --payments "$runs" --quiet | start_times | stats)
+    printf '  %-5s plug-in, %-8s folder: MV_start nothing to update %s, fetching both modules %s\n' \
+      "$plugin" "$release" "$nothing" "$fetch"
+  done
+  "$fixture" stop "$work"
+}
+
+export XDG_DATA_HOME=$bench/release-native-home
+mkdir -p "$XDG_DATA_HOME"
+measure native "$XDG_DATA_HOME/Vexo/VexoRelease" env ASAN_OPTIONS=detect_leaks=0 build/native/tools/demo/payment-demo
+if ! cmake/wine-run.sh cmd /c exit >/dev/null 2>&1; then
+  echo "== win32: Wine cannot run programs on this machine; skipped"
+  exit 0
+fi
+wineserver -p 60 >/dev/null 2>&1 || true
+measure win32 "$(echo "$WINEPREFIX"/drive_c/users/*/AppData/LocalLow)/Vexo/VexoRelease" \
+  cmake/wine-run.sh build/win32/tools/demo/payment-demo.exe
