@@ -24,6 +24,12 @@ fs::path Released(const char* release, const char* name) {
   return kState / "releases" / release / "plugin" / "file" / name;
 }
 
+// Serves another release's file under name (MinGW's copy_file cannot overwrite).
+void ServeFileOf(const char* release, const char* name) {
+  fs::remove(kServed / name);
+  fs::copy_file(Released(release, name), kServed / name);
+}
+
 class ReleaseTest : public PaymentPage {
  protected:
   void SetUp() override {
@@ -132,11 +138,11 @@ TEST_F(KeyedReleaseTest, EveryAttackEndsInP003WithNothingInstalled) {
        }},
       {"a module changed by one byte", [] {
          Serve("signed");
-         fs::copy_file(Released("byte", kControl), kServed / kControl, fs::copy_options::overwrite_existing);
+         ServeFileOf("byte", kControl);
        }},
       {"the table of one release with a module of another", [] {
          Serve("signed");
-         fs::copy_file(Released("old", kControl), kServed / kControl, fs::copy_options::overwrite_existing);
+         ServeFileOf("old", kControl);
        }},
       {"a module longer than its listed size", [kEndless] {
          Serve("signed");
@@ -148,8 +154,12 @@ TEST_F(KeyedReleaseTest, EveryAttackEndsInP003WithNothingInstalled) {
     EmptyModuleDir();
     EXPECT_EQ("FAIL", Pay(false)) << attack.what;
     EXPECT_EQ("P003", Call("MV_getdata", "res_cd")) << attack.what;
+    // Wine's WinINet reads the rest of a body when the request handle closes (and drops it): there
+    // only the natively built client shows the server that the download stopped.
     for (const Request& r : Log()) {
-      EXPECT_LT(r.bytesSent, kEndless / 2) << attack.what << ": the download stops at the listed size";
+      if (VEXO_CLIENT_STOPS_READING) {
+        EXPECT_LT(r.bytesSent, kEndless / 2) << attack.what << ": the download stops at the listed size";
+      }
     }
     Call("MV_clean");
     EXPECT_EQ(Names{}, DirNames()) << attack.what;
