@@ -3,8 +3,9 @@
 # and what signature checking adds to MV_start: a release packed from the sample modules and served
 # by nginx (the release tests' fixture), paid with the plug-in built without a key (unsigned folder)
 # and with the test-key plug-in (signed folder), both with nothing to update (table, and signature,
-# fetched and checked) and fetching both modules (hashed before unpacking), natively and under Wine,
-# each over RUNS runs (default 20), median and mean in milliseconds.
+# fetched and checked) and fetching both modules (hashed before unpacking), natively and under Wine
+# (the win32 build, or the win64 check build where 32-bit Wine cannot run), each over RUNS runs
+# (default 20), median and mean in milliseconds.
 # Needs both builds (`make build`) and ports 18080/18443: run it in a network namespace of its own.
 # Usage: tools/bench/release_bench.sh [RUNS]
 set -euo pipefail
@@ -61,7 +62,7 @@ measure() {
       release=signed
       path=build/$b/tests/payment/keyed/zoRozoridEverid
     fi
-    [ $b = win32 ] && path="Z:$root/$path" && ext=dll
+    [ $b != native ] && path="Z:$root/$path" && ext=dll
     path=$path.$ext
     rm -rf "$www/plugin/file" && cp -r "$work/gateway/releases/$release/." "$www/"
     rm -rf "$productDir"
@@ -78,10 +79,16 @@ measure() {
 export XDG_DATA_HOME=$bench/release-native-home
 mkdir -p "$XDG_DATA_HOME"
 measure native "$XDG_DATA_HOME/Vexo/VexoRelease" env ASAN_OPTIONS=detect_leaks=0 build/native/tools/demo/payment-demo
+# The win32 build under 32-bit Wine; where this machine cannot run that, the win64 check build.
+wb=win32 runner=cmake/wine-run.sh
 if ! cmake/wine-run.sh cmd /c exit >/dev/null 2>&1; then
-  echo "== win32: Wine cannot run programs on this machine; skipped"
-  exit 0
+  wb=win64 runner=cmake/wine64-run.sh
+  export WINEPREFIX=$root/build/win64/wineprefix
+  if [ ! -f build/win64/tools/demo/payment-demo.exe ] || ! "$runner" cmd /c exit >/dev/null 2>&1; then
+    echo "== Windows builds: Wine cannot run them on this machine; skipped"
+    exit 0
+  fi
 fi
 wineserver -p 60 >/dev/null 2>&1 || true
-measure win32 "$(echo "$WINEPREFIX"/drive_c/users/*/AppData/LocalLow)/Vexo/VexoRelease" \
-  cmake/wine-run.sh build/win32/tools/demo/payment-demo.exe
+measure $wb "$(echo "$WINEPREFIX"/drive_c/users/*/AppData/LocalLow)/Vexo/VexoRelease" \
+  "$runner" build/$wb/tools/demo/payment-demo.exe
