@@ -4,7 +4,7 @@
 # Chromium through the extension and vexo-bridge, both with the native plug-in built without
 # sanitizers (build/native/plain); then the host alone on a pipe, without a browser. Needs the
 # native preset built; builds the plain host itself. Run it in a network namespace of its own
-# (it uses 127.0.0.1:18080):  /work/wt/netns.sh tools/bench/bridge_bench.sh   (or any unshare -n)
+# (it uses 127.0.0.1:18080), for example under `unshare -n` with the loopback brought up.
 set -u
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 native=$root/build/native

@@ -9,7 +9,7 @@
 # script prints them with the start, middle and end figures, the MV_start times and how many module
 # fetches the gateway served. Not part of `make test`: the defaults take a good while.
 # Needs both builds (`make build`); run it in a network namespace of its own when other gateways
-# may be running (/work/wt/netns.sh or `unshare -n`).
+# may be running (for example `unshare -n` with the loopback brought up).
 # A shorter native run of the sanitizer build ends with LeakSanitizer's check.
 #   tools/bench/soak.sh [NATIVE_PAYMENTS [WINE_PAYMENTS [ASAN_PAYMENTS]]]   (10000, 1000, 1000)
 set -euo pipefail
@@ -36,8 +36,7 @@ trap 'exit 130' INT TERM
 # The native driver is built in the sanitizer-free tree that the native build keeps for QtWebKit.
 [ -d "$plain" ] || { echo "soak: $plain is missing; run 'make build' first" >&2; exit 1; }
 cmake --build "$plain" --target vexo_payment_demo >/dev/null
-for f in "$gateway_bin" "$plain/tools/demo/payment-demo" build/native/tools/demo/payment-demo \
-  build/win32/tools/demo/payment-demo.exe; do
+for f in "$gateway_bin" "$plain/tools/demo/payment-demo" build/native/tools/demo/payment-demo; do
   [ -f "$f" ] || { echo "soak: $f is missing; run 'make build' first" >&2; exit 1; }
 done
 
@@ -116,15 +115,20 @@ soak asan "$asan_payments" "$home/.local/share/Vexo/VexoSoak" build/native/sampl
 
 [ "$wine_payments" -gt 0 ] || exit $status
 echo
-echo "== win32: zoRozoridEverid.dll under Wine"
+# The win32 build under 32-bit Wine; where this machine cannot run that, the win64 check build.
 . "$root/cmake/wine-check.sh"
+wb=win32 runner=cmake/wine-run.sh
 if ! wine32_available; then
-  echo "win32 soak NOT RUN"
-  exit 1
+  wb=win64 runner=cmake/wine64-run.sh
+  export WINEPREFIX=$root/build/win64/wineprefix
+  echo "(32-bit Wine cannot run here: the win64 check build under 64-bit Wine instead)"
 fi
-cmake/wine-run.sh cmd /c exit >/dev/null 2>&1 || true   # creates the prefix on first use
+echo "== $wb: the plug-in DLL under Wine"
+[ -f build/$wb/tools/demo/payment-demo.exe ] ||
+  { echo "soak: build/$wb/tools/demo/payment-demo.exe is missing; build the $wb preset first" >&2; exit 1; }
+$runner cmd /c exit >/dev/null 2>&1 || true   # creates the prefix on first use
 wineserver -p 60 >/dev/null 2>&1 || true
-soak win32 "$wine_payments" "$(echo "$WINEPREFIX"/drive_c/users/*/AppData/LocalLow)/Vexo/VexoSoak" \
-  build/win32/sample_modules cmake/wine-run.sh build/win32/tools/demo/payment-demo.exe \
-  "Z:$root/build/win32/shell/zoRozoridEverid.dll" || status=1
+soak $wb "$wine_payments" "$(echo "$WINEPREFIX"/drive_c/users/*/AppData/LocalLow)/Vexo/VexoSoak" \
+  build/$wb/sample_modules $runner build/$wb/tools/demo/payment-demo.exe \
+  "Z:$root/build/$wb/shell/zoRozoridEverid.dll" || status=1
 exit $status
