@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake make g++ pkg-config python3 curl
   clang libclang-rt-14-dev
-  g++-mingw-w64-i686 libz-mingw-w64-dev
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
   zlib1g-dev libcurl4-openssl-dev
   libcpp-httplib-dev libssl-dev openssl ca-certificates
   googletest
