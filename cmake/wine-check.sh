@@ -16,3 +16,16 @@ wine32_available() {
     return 1
   fi
 }
+
+# Chooses the Windows build that Wine can run here and exports its settings: WINE_BUILD (win32, or
+# the win64 check build where 32-bit Wine cannot run), WINE_RUNNER (its wrapper, relative to the
+# source root) and WINEPREFIX (that build's prefix). ROOT is the source root.
+wine_choose_build() {
+  local root=$1
+  if wine32_available 2>/dev/null; then
+    WINE_BUILD=win32 WINE_RUNNER=cmake/wine-run.sh
+  else
+    WINE_BUILD=win64 WINE_RUNNER=cmake/wine64-run.sh
+  fi
+  export WINEPREFIX=$root/build/$WINE_BUILD/wineprefix
+}

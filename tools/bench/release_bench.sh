@@ -80,14 +80,12 @@ export XDG_DATA_HOME=$bench/release-native-home
 mkdir -p "$XDG_DATA_HOME"
 measure native "$XDG_DATA_HOME/Vexo/VexoRelease" env ASAN_OPTIONS=detect_leaks=0 build/native/tools/demo/payment-demo
 # The win32 build under 32-bit Wine; where this machine cannot run that, the win64 check build.
-wb=win32 runner=cmake/wine-run.sh
-if ! cmake/wine-run.sh cmd /c exit >/dev/null 2>&1; then
-  wb=win64 runner=cmake/wine64-run.sh
-  export WINEPREFIX=$root/build/win64/wineprefix
-  if [ ! -f build/win64/tools/demo/payment-demo.exe ] || ! "$runner" cmd /c exit >/dev/null 2>&1; then
-    echo "== Windows builds: Wine cannot run them on this machine; skipped"
-    exit 0
-  fi
+. "$root/cmake/wine-check.sh"
+wine_choose_build "$root"
+wb=$WINE_BUILD runner=$WINE_RUNNER
+if [ ! -f build/$wb/tools/demo/payment-demo.exe ] || ! "$runner" cmd /c exit >/dev/null 2>&1; then
+  echo "== Windows builds: Wine cannot run them on this machine; skipped"
+  exit 0
 fi
 wineserver -p 60 >/dev/null 2>&1 || true
 measure $wb "$(echo "$WINEPREFIX"/drive_c/users/*/AppData/LocalLow)/Vexo/VexoRelease" \

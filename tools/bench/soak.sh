@@ -117,12 +117,9 @@ soak asan "$asan_payments" "$home/.local/share/Vexo/VexoSoak" build/native/sampl
 echo
 # The win32 build under 32-bit Wine; where this machine cannot run that, the win64 check build.
 . "$root/cmake/wine-check.sh"
-wb=win32 runner=cmake/wine-run.sh
-if ! wine32_available; then
-  wb=win64 runner=cmake/wine64-run.sh
-  export WINEPREFIX=$root/build/win64/wineprefix
-  echo "(32-bit Wine cannot run here: the win64 check build under 64-bit Wine instead)"
-fi
+wine_choose_build "$root"
+wb=$WINE_BUILD runner=$WINE_RUNNER
+[ $wb = win32 ] || echo "(32-bit Wine cannot run here: the win64 check build under 64-bit Wine instead)"
 echo "== $wb: the plug-in DLL under Wine"
 [ -f build/$wb/tools/demo/payment-demo.exe ] ||
   { echo "soak: build/$wb/tools/demo/payment-demo.exe is missing; build the $wb preset first" >&2; exit 1; }
