@@ -18,20 +18,28 @@ export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 export WINEARCH=$arch
 export LC_ALL=${VEXO_LC_ALL:-ko_KR.UTF-8}
+# Under qemu user-mode emulation 32-bit Wine needs a few settings of its own (cmake/wine-check.sh).
+if [ $arch = win32 ]; then
+  . "$here/wine-check.sh"
+  wine32_emulation_env || exit 1
+fi
 # COM1-9 and LPT1-9 (and so AUX and PRN) lead to plain files beside the prefix instead of the
 # machine's ports, so that a name that reaches a device writes into a file a test can check.
+# A program that crashes ends at once instead of waiting for a debugger: the prefix names none
+# (by default Wine attaches `winedbg --auto`, which can hang a run, seen under emulation).
 ports=$(dirname "$WINEPREFIX")/wine-ports
-point_ports_at_files() {
+prefix_settings() {
   local reg=$ports/ports.reg n
   mkdir -p "$ports"
-  printf 'REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Wine\\Ports]\n' > "$reg"
+  printf 'REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug]\n' > "$reg"
+  printf '"Debugger"=""\n"Auto"="1"\n\n[HKEY_LOCAL_MACHINE\\Software\\Wine\\Ports]\n' >> "$reg"
   for n in $(seq 9); do
     : > "$ports/COM$n"; : > "$ports/LPT$n"
     printf '"COM%s"="%s"\n"LPT%s"="%s"\n' "$n" "$ports/COM$n" "$n" "$ports/LPT$n" >> "$reg"
   done
   "$loader" regedit /S "Z:${reg//\//\\}" >/dev/null 2>&1 && rm -f "$reg" && wineserver -w
 }
-if [ ! -f "$WINEPREFIX/system.reg" ] || [ ! -f "$WINEPREFIX/.ports-are-files" ]; then
+if [ ! -f "$WINEPREFIX/system.reg" ] || [ ! -f "$WINEPREFIX/.vexo-settings" ]; then
   mkdir -p "$(dirname "$WINEPREFIX")"
   (
     flock 9
@@ -39,8 +47,8 @@ if [ ! -f "$WINEPREFIX/system.reg" ] || [ ! -f "$WINEPREFIX/.ports-are-files" ];
       "$loader" wineboot -i >/dev/null 2>&1
       wineserver -w
     fi
-    if [ ! -f "$WINEPREFIX/.ports-are-files" ]; then
-      point_ports_at_files && touch "$WINEPREFIX/.ports-are-files"
+    if [ ! -f "$WINEPREFIX/.vexo-settings" ]; then
+      prefix_settings && touch "$WINEPREFIX/.vexo-settings"
     fi
   ) 9>"$WINEPREFIX.lock"
 fi

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the builds and tests need, and the UTF-8 locales Wine takes its
 # ANSI code pages from. Idempotent: does nothing when everything is there.
+# qemu-user runs 32-bit Wine where the kernel cannot execute 32-bit programs (cmake/wine-check.sh).
 set -euo pipefail
 
 packages=(
@@ -12,7 +13,7 @@ packages=(
   googletest
   duktape-dev libx11-dev
   libqt5webkit5 python3-pyqt5 python3-pyqt5.qtwebkit
-  wine wine32:i386 wine64
+  wine wine32:i386 wine64 qemu-user
   xvfb xauth nginx-light
   chromium firefox-esr
   nsis osslsigncode

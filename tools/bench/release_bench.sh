@@ -79,10 +79,11 @@ measure() {
 export XDG_DATA_HOME=$bench/release-native-home
 mkdir -p "$XDG_DATA_HOME"
 measure native "$XDG_DATA_HOME/Vexo/VexoRelease" env ASAN_OPTIONS=detect_leaks=0 build/native/tools/demo/payment-demo
-# The win32 build under 32-bit Wine; where this machine cannot run that, the win64 check build.
+# The win32 build under 32-bit Wine (natively or emulated); where neither runs, the win64 check build.
 . "$root/cmake/wine-check.sh"
 wine_choose_build "$root"
 wb=$WINE_BUILD runner=$WINE_RUNNER
+echo "== $wb: the plug-in DLL under $WINE_MODE"
 if [ ! -f build/$wb/tools/demo/payment-demo.exe ] || ! "$runner" cmd /c exit >/dev/null 2>&1; then
   echo "== Windows builds: Wine cannot run them on this machine; skipped"
   exit 0

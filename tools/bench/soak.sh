@@ -115,12 +115,11 @@ soak asan "$asan_payments" "$home/.local/share/Vexo/VexoSoak" build/native/sampl
 
 [ "$wine_payments" -gt 0 ] || exit $status
 echo
-# The win32 build under 32-bit Wine; where this machine cannot run that, the win64 check build.
+# The win32 build under 32-bit Wine (natively or emulated); where neither runs, the win64 check build.
 . "$root/cmake/wine-check.sh"
 wine_choose_build "$root"
 wb=$WINE_BUILD runner=$WINE_RUNNER
-[ $wb = win32 ] || echo "(32-bit Wine cannot run here: the win64 check build under 64-bit Wine instead)"
-echo "== $wb: the plug-in DLL under Wine"
+echo "== $wb: the plug-in DLL under $WINE_MODE"
 [ -f build/$wb/tools/demo/payment-demo.exe ] ||
   { echo "soak: build/$wb/tools/demo/payment-demo.exe is missing; build the $wb preset first" >&2; exit 1; }
 $runner cmd /c exit >/dev/null 2>&1 || true   # creates the prefix on first use

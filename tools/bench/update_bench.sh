@@ -4,7 +4,10 @@
 #   2. MV_start fetching the sample modules (no local table installed, so every run fetches both),
 #   3. the same table and module fetches done with curl and gunzip,
 # natively (the plug-in .so, built with ASan+UBSan) and under Wine (the DLL), each over RUNS runs
-# (default 20), reported as median and mean in milliseconds, and the ratio of 2 to 3.
+# (default 20), reported as median and mean in milliseconds, and the ratio of 2 to 3. Wine runs the
+# product DLL natively or under qemu user-mode emulation (cmake/wine-check.sh), or where neither can,
+# the win64 check build; the heading says which. An emulated time is not a Windows time: under
+# emulation the ratio to curl (which runs natively) is not printed.
 # Needs both builds (`make build`). Usage: tools/bench/update_bench.sh [RUNS]
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
@@ -12,7 +15,6 @@ cd "$root"
 runs=${1:-20}
 bench=$root/build/bench
 gateway_bin=$root/build/native/tools/gateway/vexo-gateway
-export WINEPREFIX=$root/build/win32/wineprefix
 export no_proxy=127.0.0.1,localhost
 
 . "$root/tools/local_gateway.sh"
@@ -23,7 +25,10 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-for f in "$gateway_bin" build/native/tools/demo/payment-demo build/win32/tools/demo/payment-demo.exe; do
+. "$root/cmake/wine-check.sh"
+wine_choose_build "$root"
+wb=$WINE_BUILD
+for f in "$gateway_bin" build/native/tools/demo/payment-demo build/$wb/tools/demo/payment-demo.exe; do
   [ -f "$f" ] || { echo "update_bench: $f is missing; run 'make build' first" >&2; exit 1; }
 done
 
@@ -72,8 +77,12 @@ measure() {
   printf '  MV_start, nothing to update:      %8s / %8s\n' "$nm" "$na"
   printf '  MV_start, fetching both modules:  %8s / %8s\n' "$fm" "$fa"
   printf '  curl + gunzip of the same files:  %8s / %8s\n' "$cm" "$ca"
-  printf '  ratio MV_start fetching : curl+gunzip (medians) = %s\n' \
-    "$(awk -v a="$fm" -v b="$cm" 'BEGIN { printf "%.2f", a / b }')"
+  if [ "$name" = win32 ] && qemu_i386_registered; then
+    echo "  (emulated: these are qemu times, not Windows times; no ratio to curl)"
+  else
+    printf '  ratio MV_start fetching : curl+gunzip (medians) = %s\n' \
+      "$(awk -v a="$fm" -v b="$cm" 'BEGIN { printf "%.2f", a / b }')"
+  fi
 }
 
 mkdir -p "$bench"
@@ -83,8 +92,8 @@ mkdir -p "$XDG_DATA_HOME"
 measure native "$XDG_DATA_HOME/Vexo/VexoBench" \
   env ASAN_OPTIONS=detect_leaks=0 build/native/tools/demo/payment-demo "$root/build/native/shell/zoRozoridEverid.so"
 echo
-echo "== win32 (zoRozoridEverid.dll under Wine: WinINet)"
-cmake/wine-run.sh cmd /c exit >/dev/null 2>&1 || true   # creates the prefix on first use
-wineserver -p 60 >/dev/null 2>&1 || true                 # one wineserver for all runs
-measure win32 "$(echo "$WINEPREFIX"/drive_c/users/*/AppData/LocalLow)/Vexo/VexoBench" \
-  cmake/wine-run.sh build/win32/tools/demo/payment-demo.exe "Z:$root/build/win32/shell/zoRozoridEverid.dll"
+echo "== $wb (zoRozoridEverid.dll under $WINE_MODE: WinINet)"
+$WINE_RUNNER cmd /c exit >/dev/null 2>&1 || true   # creates the prefix on first use
+wineserver -p 60 >/dev/null 2>&1 || true           # one wineserver for all runs
+measure $wb "$(echo "$WINEPREFIX"/drive_c/users/*/AppData/LocalLow)/Vexo/VexoBench" \
+  $WINE_RUNNER build/$wb/tools/demo/payment-demo.exe "Z:$root/build/$wb/shell/zoRozoridEverid.dll"
