@@ -4,7 +4,8 @@
 # through qemu user-mode emulation registered with binfmt_misc as their interpreter.
 # Source it. wine32_available answers (and registers the emulator when it is needed); it prints
 # the reason on standard error when it answers no. wine32_mode tells how 32-bit programs run.
-# wine32_emulation_env exports what 32-bit Wine needs under the emulator (nothing natively).
+# wine32_emulation_env exports what 32-bit Wine needs under the emulator (nothing natively); only the
+# Wine wrapper (cmake/wine-run.sh) calls it.
 # VEXO_WINE_EMULATION=1 registers the emulator even where the kernel could run 32-bit programs itself
 # (to try the emulated road on such a machine; it then holds for every 32-bit program there).
 # VEXO_REQUIRE_WINE=1 turns a missing 32-bit Wine into a failure for callers that check it.
@@ -119,13 +120,14 @@ wine32_available() {
         "set up, so 32-bit Wine cannot start here" >&2
       return 1
     fi
-    wine32_emulation_env || return 1
     if ! "$wine32_loader" --version >/dev/null 2>&1; then
       echo "32-bit programs do not start even under qemu-i386" >&2
       return 1
     fi
   fi
-  wine32_emulation_env
+  # The emulation settings themselves are made by the Wine wrapper for Wine alone (an LD_PRELOAD
+  # library must not reach the native test programs: AddressSanitizer wants to come first).
+  ! qemu_i386_registered || wine32_trap_library >/dev/null
 }
 
 # Chooses the Windows build that Wine can run here and exports its settings: WINE_BUILD (win32, or

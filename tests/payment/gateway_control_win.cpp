@@ -16,8 +16,11 @@ int GatewayControl_Request(const char* method, const char* path, const std::stri
   HINTERNET request = connection != nullptr
                           ? HttpOpenRequestA(connection, method, path, "HTTP/1.1", nullptr, nullptr, flags, 0)
                           : nullptr;
-  if (request != nullptr &&
-      HttpSendRequestA(request, nullptr, 0, const_cast<char*>(body.data()), static_cast<DWORD>(body.size()))) {
+  // No kept-alive connection: WinINet would start its connection collector thread for one, and under
+  // qemu user-mode emulation that thread of 32-bit Wine crashes as it starts (see README).
+  static const char kClose[] = "Connection: close\r\n";
+  if (request != nullptr && HttpSendRequestA(request, kClose, static_cast<DWORD>(sizeof kClose - 1),
+                                             const_cast<char*>(body.data()), static_cast<DWORD>(body.size()))) {
     DWORD code = 0;
     DWORD length = sizeof code;
     if (HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &code, &length, nullptr)) {
