@@ -272,7 +272,7 @@ TEST_F(PaymentTest, BodiesArePlainOrGzipAndDamagedGzipLeavesTheOldModule) {
 }
 
 TEST_F(PaymentTest, AFolderThatCannotBeWrittenFailsTheRun) {
-  fs::create_directory(ModuleDir() / "MVmainUI70.dll.gz");  // the compressed download cannot be created
+  fs::create_directory(Installed(kControl));  // the unpacked control module cannot be put in place
   WriteFile(Installed(kMain), "old main module");
   EXPECT_EQ("FAIL", Pay(false));
   EXPECT_EQ("P003", Call("MV_getdata", "res_cd"));
