@@ -24,3 +24,7 @@ intptr_t OtherProcess_Start(const std::vector<std::string>& command, const std::
 int OtherProcess_Wait(intptr_t process, int timeoutMs);
 // Ends the process at once, as a crash or the task manager would (it runs no clean-up of its own).
 void OtherProcess_Kill(intptr_t process);
+
+// Windows refuses to replace a loaded module's file, so the update moves it aside; a rename
+// replaces it natively.
+extern const bool kLoadedModulesAreMovedAside;

@@ -17,6 +17,8 @@ size_t Collect(char* data, size_t size, size_t count, void* user) {
 
 }  // namespace
 
+const bool kLoadedModulesAreMovedAside = false;
+
 int GatewayControl_Request(const char* method, const char* path, const std::string& body, std::string* answer) {
   answer->clear();
   CURL* curl = curl_easy_init();

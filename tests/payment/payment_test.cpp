@@ -579,7 +579,9 @@ TEST_F(PaymentTest, ProcessesThatShareTheModuleDirectory) {
     WriteFile((ModuleDir() / "temp" / "MirovanVer.tbl").string() + ended + "3.tmp", "[FILE_LIST]\nListCount=0\n");
 
     OtherProcesses others(product_);
-    if (c.holdMain) ASSERT_TRUE(others.Hold(Installed(kMain)));
+    if (c.holdMain) {
+      ASSERT_TRUE(others.Hold(Installed(kMain)));
+    }
     ASSERT_TRUE(Configure(c.switches));
     others.StartPayments(c.payments);
     if (c.killWhileFetching) {
@@ -621,6 +623,11 @@ TEST_F(PaymentTest, ProcessesThatShareTheModuleDirectory) {
     EXPECT_EQ(ReadFile(kGatewayFolder / kMain), ReadFile(Installed(kMain)));
     EXPECT_EQ(Sample(kControl), ReadFile(Installed(kControl)));
     if (c.holdMain) {
+      const Names names = DirNames();
+      const auto aside = std::count_if(names.begin(), names.end(), [](const std::string& n) {
+        return n.size() > 4 && n.compare(n.size() - 4, 4, ".old") == 0;
+      });
+      EXPECT_EQ(kLoadedModulesAreMovedAside ? 1 : 0, aside) << "the module in use moved aside";
       EXPECT_EQ(0, others.StopHolding()) << "the holder is unharmed";
       EXPECT_EQ("SUCC", Pay()) << "a later payment removes the module moved aside";
     }
