@@ -93,8 +93,8 @@ run() {
   printf '  median MV_start ms: holder %s, waiting process %s (max %s), lone payment (one table fetch) %s\n' \
     "$(awk '$1 == "holder" { print $2 }' "$out" | median)" "$(awk '$1 == "waiter" { print $2 }' "$out" | median)" \
     "$(awk '$1 == "waiter" { print $2 }' "$out" | sort -n | tail -1)" "$(awk '$1 == "alone" { print $2 }' "$out" | median)"
-  printf '  MVmainUI70.dll fetched %s times (goal: once a round, %s); private files left in the module directory: %s\n' \
-    "$(grep -c 'MVmainUI70.dll' "$state/requests.log" || true)" "$n" "$leftovers"
+  printf '  MVmainUI70.dll fetched %s times (goal: once before the rounds and once a round, %s); private files left: %s\n' \
+    "$(grep -c 'MVmainUI70.dll' "$state/requests.log" || true)" "$((n + 1))" "$leftovers"
   [ "$failed" -eq 0 ] && [ "$broken" -eq 0 ]
 }
 

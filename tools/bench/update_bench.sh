@@ -3,27 +3,27 @@
 #   1. MV_start with nothing to update (only the version table is fetched),
 #   2. MV_start fetching the sample modules (no local table installed, so every run fetches both),
 #   3. the same table and module fetches done with curl and gunzip,
-# natively (the plug-in .so, built with ASan+UBSan) and under Wine (the DLL), each over RUNS runs
-# (default 20), reported as median and mean in milliseconds, and the ratio of 2 to 3.
-# Needs both builds (`make build`). Usage: tools/bench/update_bench.sh [RUNS]
+# natively (the plug-in .so, built with ASan+UBSan) and under Wine (the win32 DLL, or the win64 check
+# build where 32-bit Wine cannot run), each over RUNS runs (default 20), reported as median and mean
+# in milliseconds, and the ratio of 2 to 3. WINE=0 measures natively only.
+# Needs the builds (`make build`). Usage: [WINE=0] tools/bench/update_bench.sh [RUNS]
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 cd "$root"
 runs=${1:-20}
 bench=$root/build/bench
 gateway_bin=$root/build/native/tools/gateway/vexo-gateway
-export WINEPREFIX=$root/build/win32/wineprefix
 export no_proxy=127.0.0.1,localhost
 
 . "$root/tools/local_gateway.sh"
 cleanup() {
   local_gateway_stop
-  wineserver -k >/dev/null 2>&1 || true
+  [ -n "${WINEPREFIX:-}" ] && wineserver -k >/dev/null 2>&1 || true
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-for f in "$gateway_bin" build/native/tools/demo/payment-demo build/win32/tools/demo/payment-demo.exe; do
+for f in "$gateway_bin" build/native/tools/demo/payment-demo; do
   [ -f "$f" ] || { echo "update_bench: $f is missing; run 'make build' first" >&2; exit 1; }
 done
 
@@ -82,9 +82,16 @@ export XDG_DATA_HOME=$bench/native-home
 mkdir -p "$XDG_DATA_HOME"
 measure native "$XDG_DATA_HOME/Vexo/VexoBench" \
   env ASAN_OPTIONS=detect_leaks=0 build/native/tools/demo/payment-demo "$root/build/native/shell/zoRozoridEverid.so"
+[ "${WINE:-1}" != 0 ] || exit 0
 echo
-echo "== win32 (zoRozoridEverid.dll under Wine: WinINet)"
-cmake/wine-run.sh cmd /c exit >/dev/null 2>&1 || true   # creates the prefix on first use
-wineserver -p 60 >/dev/null 2>&1 || true                 # one wineserver for all runs
-measure win32 "$(echo "$WINEPREFIX"/drive_c/users/*/AppData/LocalLow)/Vexo/VexoBench" \
-  cmake/wine-run.sh build/win32/tools/demo/payment-demo.exe "Z:$root/build/win32/shell/zoRozoridEverid.dll"
+# The win32 build under 32-bit Wine; where this machine cannot run that, the win64 check build.
+. "$root/cmake/wine-check.sh"
+wine_choose_build "$root"
+wb=$WINE_BUILD runner=$WINE_RUNNER
+[ -f build/$wb/tools/demo/payment-demo.exe ] ||
+  { echo "update_bench: build/$wb/tools/demo/payment-demo.exe is missing; build the $wb preset first" >&2; exit 1; }
+echo "== $wb (zoRozoridEverid.dll under Wine: WinINet)"
+$runner cmd /c exit >/dev/null 2>&1 || true   # creates the prefix on first use
+wineserver -p 60 >/dev/null 2>&1 || true       # one wineserver for all runs
+measure $wb "$(echo "$WINEPREFIX"/drive_c/users/*/AppData/LocalLow)/Vexo/VexoBench" \
+  $runner build/$wb/tools/demo/payment-demo.exe "Z:$root/build/$wb/shell/zoRozoridEverid.dll"
