@@ -640,6 +640,40 @@ TEST_F(PaymentTest, ProcessesThatShareTheModuleDirectory) {
     EmptyModuleDir();
     WriteFile(kGatewayFolder / kMain, Sample(kMain));
   }
+
+  // Two command objects in this process (two <embed>s of one page) as two processes: each fetches a
+  // table of its own, and the first, whose release the second has replaced since, installs nothing.
+  NPP secondInstance = browser.NewInstance();
+  NPObject* second = secondInstance != nullptr ? browser.ScriptableObject(secondInstance) : nullptr;
+  ASSERT_NE(nullptr, second);
+  auto callSecond = [&](const char* method, std::vector<const char*> args) {
+    std::vector<NPVariant> variants;
+    for (const char* a : args) variants.push_back(Browser::StringArg(a));
+    host::PageValue result;
+    EXPECT_TRUE(browser.Invoke(second, method, variants, &result)) << method;
+    return result.text;
+  };
+  ASSERT_TRUE(Configure(""));
+  Call("MV_init", product_.c_str());
+  SetPayment();
+  EXPECT_EQ("SUCC", Call("MV_start"));
+  WriteFile(kGatewayFolder / kMain, Sample(kMain) + "second object");
+  ASSERT_TRUE(Configure(""));
+  callSecond("MV_init", {product_.c_str()});
+  callSecond("MV_setdata", {"Config", "gw_url", "test"});
+  callSecond("MV_setdata", {"Config", "update_addr", kTestGatewayAddr});
+  callSecond("MV_setdata", {"Order", "amount", "15000"});
+  EXPECT_EQ("SUCC", callSecond("MV_start", {}));
+  Call("MV_clean");
+  EXPECT_FALSE(fs::exists(Installed("MirovanVer.tbl"))) << "the first object's table describes files replaced since";
+  callSecond("MV_clean", {});
+  std::string table;
+  ASSERT_EQ(200, GatewayControl_Request("GET", "/plugin/file/MirovanVer.tbl", "", &table));
+  std::string installed = ReadFile(Installed("MirovanVer.tbl"));
+  installed.erase(std::remove(installed.begin(), installed.end(), '\r'), installed.end());
+  table.erase(std::remove(table.begin(), table.end(), '\r'), table.end());
+  EXPECT_EQ(0u, installed.rfind(table, 0)) << "the second object's table";
+  browser.funcs().releaseobject(second);
 }
 
 }  // namespace
