@@ -12,8 +12,8 @@
 # --page: another page of the source tree instead of the checkout page (it ends with a "page: verdict"
 # line); without --expected its lines are only printed (tools/bench/bridge_bench.sh).
 # --pages N: N checkout pages at once instead (Chromium: N tabs that tests/bridge/pages/tabs.html
-# opens, each with a host process of its own, all paying with one module directory), with the
-# gateway's main module served slowly, so that the first page's update is still running when the
+# opens, each with a host process of its own, all paying with one module directory), with a new
+# main module that the gateway serves slowly, so that the first page's update is still running when the
 # others start theirs; each page must show the expected lines.
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -45,7 +45,12 @@ fail() { echo "browser_checkout: $*" >&2; failed=1; }
 wait_for() { for _ in $(seq 100); do [ -s "$1" ] && return 0; sleep 0.1; done; return 1; }
 
 slow=()
-[ "$pages" -gt 1 ] && slow=(--slow MVmainUI70.dll --slow-ms 200)
+if [ "$pages" -gt 1 ]; then
+  # A release change: a main module no earlier run installed (bytes appended change its version).
+  mkdir -p "$work/modules" && cp "$modules"/* "$work/modules/" && modules=$work/modules
+  printf 'release %s' "$(date +%s%N)" >>"$modules/MVmainUI70.dll"
+  slow=(--slow MVmainUI70.dll --slow-ms 200)
+fi
 ASAN_OPTIONS=detect_leaks=0 "$gateway" --dir "$modules" --bind 127.0.0.1 --port 0 --ports-file "$work/gateway.ports" \
   --lifetime 300 "${slow[@]}" >"$work/gateway.log" 2>&1 &
 pids+=($!)
