@@ -99,7 +99,7 @@ int CurrentTablePath(const char* moduleDir, char* out, int capacity) {
 }
 
 int RecordCurrentTable(const char* moduleDir, const char* fetchedPath) {
-  static char table[INSTALL_RECORD_MAX_TABLE];  // calls run one at a time, under the directory's lock
+  char table[INSTALL_RECORD_MAX_TABLE];
   char path[kPathCapacity] = {};
   if (CurrentTablePath(moduleDir, path, sizeof path) != STATUS_OK) return ERR_NO_FILE;
   const int length = File_ReadAll(fetchedPath, table, sizeof table);
@@ -113,8 +113,8 @@ void ForgetCurrentTable(const char* moduleDir) {
 }
 
 bool IsCurrentTable(const char* moduleDir, const char* fetchedPath) {
-  static char fetched[INSTALL_RECORD_MAX_TABLE];
-  static char current[INSTALL_RECORD_MAX_TABLE];
+  char fetched[INSTALL_RECORD_MAX_TABLE];
+  char current[INSTALL_RECORD_MAX_TABLE];
   char path[kPathCapacity] = {};
   if (CurrentTablePath(moduleDir, path, sizeof path) != STATUS_OK) return false;
   const int fetchedLength = File_ReadAll(fetchedPath, fetched, sizeof fetched);

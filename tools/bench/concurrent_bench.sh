@@ -12,7 +12,8 @@
 # check build where 32-bit Wine cannot run; an emulated time is not a Windows time). Not part of
 # `make test`. Needs the builds (`make build`, and the win64 preset where that one is used); run it
 # in a network namespace of its own when other gateways may be running.
-#   tools/bench/concurrent_bench.sh [ROUNDS [PROCESSES [SLOW_MS [WINE_ROUNDS]]]]   (20 8 100 20)
+#   [BENCH_WINE_BUILD=win64|win32] tools/bench/concurrent_bench.sh [ROUNDS [PROCESSES [SLOW_MS [WINE_ROUNDS]]]]
+#   (defaults 20 8 100 20; BENCH_WINE_BUILD chooses the Windows build instead of cmake/wine-check.sh)
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 cd "$root"
@@ -113,7 +114,13 @@ echo
 . "$root/cmake/wine-check.sh"
 wine_choose_build "$root"
 wb=$WINE_BUILD runner=$WINE_RUNNER
-[ $wb = win32 ] || echo "(32-bit Wine cannot run here: the win64 check build under 64-bit Wine instead)"
+if [ "${BENCH_WINE_BUILD:-$wb}" != "$wb" ]; then  # BENCH_WINE_BUILD=win64 or win32 chooses by hand
+  wb=$BENCH_WINE_BUILD runner=cmake/wine-run.sh
+  [ "$wb" = win64 ] && runner=cmake/wine64-run.sh
+  export WINEPREFIX=$root/build/$wb/wineprefix
+fi
+[ $wb = win32 ] || [ -n "${BENCH_WINE_BUILD:-}" ] ||
+  echo "(32-bit Wine cannot run here: the win64 check build under 64-bit Wine instead)"
 echo "== $wb: the plug-in DLL under Wine (Wine's times, not Windows times)"
 [ -f build/$wb/tools/demo/payment-demo.exe ] ||
   { echo "concurrent_bench: build/$wb/tools/demo/payment-demo.exe is missing; build the $wb preset first" >&2; exit 1; }
