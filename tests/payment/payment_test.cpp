@@ -509,7 +509,8 @@ class OtherProcesses {
  public:
   explicit OtherProcesses(const std::string& product) : product_(product) { fs::create_directories(kFolder); }
   ~OtherProcesses() {
-    for (intptr_t p : running_) OtherProcess_Kill(p);
+    KillAll();
+    if (holder_ != 0) OtherProcess_Kill(holder_);
   }
   void StartPayments(int count) {
     for (int i = 0; i < count; ++i) {
