@@ -7,6 +7,7 @@
 #include "modules/install_record.h"
 #include "modules/version_table.h"
 #include "support/field_store.h"
+#include "support/status.h"
 #include "support/string_util.h"
 
 namespace {
@@ -25,6 +26,8 @@ void ZAVavodur::OnInit(const char* name) {
   memset(&m_store, 0, sizeof m_store);
   memset(m_result, 0, sizeof m_result);
   m_updateSucceeded = false;
+  DiscardFetchedTable(m_fetchedTable);  // a payment started again without MV_clean
+  m_fetchedTable[0] = '\0';
   FieldStore_Init(&m_store);
   PrepareModuleDir(name);
 }
@@ -36,12 +39,13 @@ int ZAVavodur::OnClean() {
   memset(&m_store, 0, sizeof m_store);
   memset(m_result, 0, sizeof m_result);
   // Only a table this object's last run fetched in full, with every module it needed, is installed;
-  // one left in temp by a failed or killed run, or by another session, is dropped instead.
+  // files other runs left in temp are not this object's and are never installed.
   const bool install = m_updateSucceeded;
   m_updateSucceeded = false;
-  if (install) return WriteInstallRecord();
-  DiscardFetchedTable(m_moduleDir);
-  return 0;
+  const int result = install ? WriteInstallRecord() : 0;
+  DiscardFetchedTable(m_fetchedTable);
+  m_fetchedTable[0] = '\0';
+  return result;
 }
 
 int ZAVavodur::OnSetData(const char* section, const char* key, const char* value) {
@@ -85,4 +89,16 @@ int ZAVavodur::CompareFileLists(const FileEntry* remote, int remoteCount, const 
   return ::CompareFileLists(remote, remoteCount, local, localCount, out, m_moduleDir, m_gwBaseUrl);
 }
 
-int ZAVavodur::WriteInstallRecord() { return ::WriteInstallRecord(m_moduleDir); }
+// Under the module directory's lock, and only while the module files are still the ones this
+// object's run left (the current table is its table): a later run of another process may have
+// installed other modules since, and its table, not this one, describes them.
+int ZAVavodur::WriteInstallRecord() {
+  DirLock lock = {0};
+  bool waited = false;
+  int result = 0;
+  if (DirLock_Take(&lock, m_moduleDir, m_lockWaitMs, &waited) == STATUS_OK) {
+    if (IsCurrentTable(m_moduleDir, m_fetchedTable)) result = ::WriteInstallRecord(m_moduleDir, m_fetchedTable);
+    DirLock_Release(&lock);
+  }
+  return result;
+}

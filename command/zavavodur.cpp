@@ -4,6 +4,8 @@
 #include <string.h>
 
 #include "command/codepage.h"
+#include "modules/install_record.h"
+#include "modules/update_driver.h"
 #include "shell/browser_gateway.h"
 #include "support/string_util.h"
 
@@ -34,11 +36,19 @@ ZAVavodur::ZAVavodur(NPP instance) : ScriptObjectBase(instance) {
   memset(m_gwBaseUrl, 0, sizeof m_gwBaseUrl);
   m_updateSucceeded = false;
   m_netLimits = HTTP_DEFAULT_LIMITS;
+  memset(m_fetchedTable, 0, sizeof m_fetchedTable);
+  m_updateLock = DirLock{0};
+  m_lockWaitMs = UPDATE_LOCK_WAIT_MS;
   FieldStore_Init(&m_store);
 }
 
-// A store that MV_clean never emptied still owns heap blocks; they go with the object.
-ZAVavodur::~ZAVavodur() { FieldStore_Free(&m_store); }
+// A store that MV_clean never emptied still owns heap blocks; they go with the object, and so does
+// a fetched table that was never installed.
+ZAVavodur::~ZAVavodur() {
+  FieldStore_Free(&m_store);
+  ReleaseUpdateLock();
+  DiscardFetchedTable(m_fetchedTable);
+}
 
 bool ZAVavodur::hasMethod(NPIdentifier name) {
   for (NPIdentifier id : m_methodIds) {

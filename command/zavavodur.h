@@ -10,6 +10,7 @@
 #include "npapi/npapi.h"
 #include "shell/script_object.h"
 #include "support/field_store.h"
+#include "support/file_util.h"
 
 constexpr int SCRIPT_TEXT_CAPACITY = 2048;  // one script argument or result, terminator included
 constexpr int GW_URL_CAPACITY = 128;
@@ -51,6 +52,9 @@ class ZAVavodur : public ScriptObjectBase {
   int CompareFileLists(const FileEntry* remote, int remoteCount, const FileEntry* local, int localCount,
                        FileEntry* out);
   int WriteInstallRecord();
+  // Releases the module directory's lock that a successful UpdateModules keeps (MV_start does so
+  // once both modules are loaded, before the main module runs).
+  void ReleaseUpdateLock();
 
   // Writes the ANSI form of a string argument into a SCRIPT_TEXT_CAPACITY-character slot, cut at
   // a character boundary; an argument that is not a string reads as the empty text.
@@ -76,4 +80,10 @@ class ZAVavodur : public ScriptObjectBase {
   bool m_updateSucceeded;
   // Time limits of this object's downloads: the build's defaults (tests shorten them).
   HttpLimits m_netLimits;
+  // The version table this object's last update run fetched, under a name of its own (empty when
+  // there is none): the one MV_clean may install.
+  char m_fetchedTable[HTTP_PATH_CAPACITY];
+  // The module directory's lock while this object updates it; the longest wait for it.
+  DirLock m_updateLock;
+  int m_lockWaitMs;
 };

@@ -70,16 +70,19 @@ bool HttpProgress_Add(HttpProgress* progress, int64_t bytes, int64_t nowMs) {
 }
 
 int Http_InstallBody(const char* compressedPath, const char* installedPath) {
-  // The temporary file lies in the module directory, so that the rename never crosses a volume.
-  char staged[HTTP_PATH_CAPACITY + sizeof HTTP_STAGED_SUFFIX] = {};
-  const int n = snprintf(staged, sizeof staged, "%s%s", installedPath, HTTP_STAGED_SUFFIX);
-  if (n < 0 || n >= static_cast<int>(sizeof staged)) {
+  // The temporary file lies in the module directory, so that the rename never crosses a volume, and
+  // has a name of this process's own, so that no other process writes it.
+  char staged[HTTP_PATH_CAPACITY + 32] = {};
+  char aside[HTTP_PATH_CAPACITY + 32] = {};
+  if (!File_PrivateName(staged, sizeof staged, installedPath, HTTP_STAGED_SUFFIX) ||
+      !File_PrivateName(aside, sizeof aside, installedPath, HTTP_ASIDE_SUFFIX)) {
     _unlink(compressedPath);
     return ERR_NO_FILE;
   }
   int result = GzipDecompressFile(compressedPath, staged);  // removes both files on failure
   // (A check of the unpacked module belongs here, before it replaces the installed one.)
-  if (result == STATUS_OK) result = File_Replace(staged, installedPath);
+  // A module another process has loaded is moved aside (a later update run removes it).
+  if (result == STATUS_OK) result = File_ReplaceInUse(staged, installedPath, aside);
   if (result != STATUS_OK) _unlink(staged);
   return result;
 }

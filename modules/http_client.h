@@ -14,7 +14,12 @@ constexpr int HTTP_REQUEST_HEADER_LENGTH = sizeof HTTP_REQUEST_HEADER - 1;  // 5
 constexpr char HTTP_VERSION_TEXT[] = "HTTP/1.0";
 constexpr char HTTP_DEFAULT_AGENT[] = "Vexo PlugIn";
 constexpr int HTTP_PATH_CAPACITY = 256;        // a module path, terminator included
-constexpr char HTTP_STAGED_SUFFIX[] = ".new";  // the unpacked module before it replaces the installed one
+// Suffixes after the private part (File_PrivateName) of the names beside an installed module: the
+// download, the unpacked module before it replaces the installed one, and an installed module that
+// was in use and moved aside.
+constexpr char HTTP_COMPRESSED_SUFFIX[] = ".gz";
+constexpr char HTTP_STAGED_SUFFIX[] = ".new";
+constexpr char HTTP_ASIDE_SUFFIX[] = ".old";
 // A body that ended before the length the server announced: the fetch fails, nothing is unpacked.
 constexpr int ERR_HTTP_SHORT_BODY = -217;
 
@@ -62,7 +67,8 @@ inline bool Http_IsStatusNumber(long status) { return status >= 100 && status <=
 int HttpFetchBody(const char* url, const char* bodyPath, const HttpLimits& limits = HTTP_DEFAULT_LIMITS);
 
 // Fetches one module file: the body into compressedPath (HttpFetchBody), then unpacked into a
-// temporary file beside installedPath, which replaces installedPath in one rename. 0 on success,
+// temporary file of this process's own beside installedPath, which replaces installedPath in one
+// rename (an installed file in use is moved aside first, see File_ReplaceInUse). 0 on success,
 // otherwise the code of the step that failed. Every failure leaves installedPath as it was, and no
 // compressed or temporary file stays behind.
 int HttpGetToFile(const char* url, const char* compressedPath, const char* installedPath,

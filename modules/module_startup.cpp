@@ -44,6 +44,7 @@ int ZAVavodur::OnStart(char* out) {
     if (UpdateModules(m_fileTable) == 0) {
       control = LoadModuleFrom(m_moduleDir, kControlModule);
       if (control != nullptr) mainModule = LoadModuleFrom(m_moduleDir, kMainModule);
+      ReleaseUpdateLock();  // loaded: other processes may update the files while this one pays
       const MainEntry entry =
           mainModule != nullptr ? reinterpret_cast<MainEntry>(Module_Find(mainModule, kMainEntryName)) : nullptr;
       if (entry == nullptr) {

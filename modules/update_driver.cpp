@@ -1,5 +1,7 @@
 // The module update: fetch the gateway's version table, compare it with the local one, and fetch
-// and install every module file that is missing or out of date.
+// and install every module file that is missing or out of date. Every process and every command
+// object that pays with one module directory runs it under the directory's lock, with file names of
+// its own.
 #include <stdio.h>
 #include <string.h>
 
@@ -12,6 +14,7 @@
 #include "modules/update_driver.h"
 #include "modules/version_table.h"
 #include "support/field_store.h"
+#include "support/crt.h"
 #include "support/file_util.h"
 #include "support/status.h"
 
@@ -73,8 +76,8 @@ int CheckSignedTable(const char* tableUrl, const char* fetchedTable, const char*
 int FetchModule(const char* moduleDir, FileEntry* entry, const HttpLimits& limits, const char* signedTable) {
   char compressedPath[kPathCapacity] = {};
   char installedPath[kPathCapacity] = {};
-  if (!Path_Join(compressedPath, sizeof compressedPath, moduleDir, entry->file_name, ".gz") ||
-      !Path_Join(installedPath, sizeof installedPath, moduleDir, entry->file_name)) {
+  if (!Path_Join(installedPath, sizeof installedPath, moduleDir, entry->file_name) ||
+      !File_PrivateName(compressedPath, sizeof compressedPath, installedPath, HTTP_COMPRESSED_SUFFIX)) {
     return ERR_NO_FILE;
   }
   ReleaseFileCheck check = {};
@@ -94,46 +97,92 @@ int FetchModule(const char* moduleDir, FileEntry* entry, const HttpLimits& limit
   return result;
 }
 
+// Removes what killed or ended runs left in one folder: private files whose process no longer
+// runs, and modules moved aside (removing one still loaded somewhere fails; a later run tries again).
+void SweepFolder(const char* dir) {
+  struct Sweep {
+    const char* dir;
+    static void Visit(const char* name, void* context) {
+      unsigned long owner = 0;
+      if (!File_PrivateNameOwner(name, &owner)) return;
+      const size_t length = strlen(name);
+      const bool aside = length > 4 && strcmp(name + length - 4, HTTP_ASIDE_SUFFIX) == 0;
+      if (!aside && (owner == Process_Id() || Process_IsRunning(owner))) return;
+      char path[kPathCapacity] = {};
+      if (Path_Join(path, sizeof path, static_cast<Sweep*>(context)->dir, name)) File_Remove(path);
+    }
+  } sweep = {dir};
+  File_ListDir(dir, Sweep::Visit, &sweep);
+}
+
+void SweepStaleFiles(const char* moduleDir) {
+  char temp[kPathCapacity] = {};
+  SweepFolder(moduleDir);
+  if (Path_Join(temp, sizeof temp, moduleDir, TEMP_DIR_NAME)) SweepFolder(temp);
+}
+
 }  // namespace
+
+void ZAVavodur::ReleaseUpdateLock() { DirLock_Release(&m_updateLock); }
 
 int ZAVavodur::UpdateModules(FileEntry* table) {
   FileEntry remote[FILE_TABLE_MAX_ENTRIES] = {};
   FileEntry local[FILE_TABLE_MAX_ENTRIES] = {};
   char tableUrl[kUrlCapacity] = {};
-  char fetchedPath[kPathCapacity] = {};
   char localPath[kPathCapacity] = {};
+  char currentPath[kPathCapacity] = {};
   const bool releaseSigned = Release_KeyBuiltIn();
   bool tableFetched = false;
+  bool waited = false;
   int result = STATUS_OK;
   m_updateSucceeded = false;
+  ReleaseUpdateLock();
+  DiscardFetchedTable(m_fetchedTable);
+  m_fetchedTable[0] = '\0';
 
-  if (m_moduleDir[0] == '\0' || FetchedTablePath(m_moduleDir, fetchedPath, sizeof fetchedPath) != STATUS_OK ||
-      !Path_Join(localPath, sizeof localPath, m_moduleDir, VERSION_TABLE_NAME)) {
+  if (m_moduleDir[0] == '\0' || !Path_Join(localPath, sizeof localPath, m_moduleDir, VERSION_TABLE_NAME) ||
+      CurrentTablePath(m_moduleDir, currentPath, sizeof currentPath) != STATUS_OK) {
     // No usable module directory (MV_init refused the name): nothing may be fetched.
     result = ERR_NO_FILE;
   } else {
     result = CheckUpdateAddress(&m_store, m_gwBaseUrl, tableUrl, sizeof tableUrl);
   }
+  // One update at a time per module directory; the lock is kept until the modules are loaded.
+  if (result == STATUS_OK) result = DirLock_Take(&m_updateLock, m_moduleDir, m_lockWaitMs, &waited);
   if (result == STATUS_OK) {
-    tableFetched = true;
-    result = DownloadTableFile(tableUrl, fetchedPath, m_netLimits);
-    if (result == STATUS_OK && releaseSigned) result = CheckSignedTable(tableUrl, fetchedPath, localPath, m_netLimits);
+    SweepStaleFiles(m_moduleDir);
+    result = FetchedTablePath(m_moduleDir, m_fetchedTable, sizeof m_fetchedTable);
   }
   if (result == STATUS_OK) {
-    const int remoteCount = ReadVersionTable(fetchedPath, remote);
-    const int localCount = ReadVersionTable(localPath, local);
+    tableFetched = true;
+    result = DownloadTableFile(tableUrl, m_fetchedTable, m_netLimits);
+    if (result == STATUS_OK && releaseSigned) result = CheckSignedTable(tableUrl, m_fetchedTable, localPath, m_netLimits);
+  }
+  if (result == STATUS_OK) {
+    const int remoteCount = ReadVersionTable(m_fetchedTable, remote);
+    // A run that waited compares with what the run before it left (the current table), which the
+    // installed table may not show yet: its process installs it only at MV_clean.
+    const bool afterAnother = waited && _access(currentPath, 0) == 0;
+    const int localCount = ReadVersionTable(afterAnother ? currentPath : localPath, local);
     CompareFileLists(remote, remoteCount, local, localCount, table);
     result = CheckFileNames(table, remoteCount);
+    bool changing = false;
     for (int i = 0; i < remoteCount && result == STATUS_OK; ++i) {
-      if (MustFetch(table[i])) {
-        result = FetchModule(m_moduleDir, &table[i], m_netLimits, releaseSigned ? fetchedPath : nullptr);
-      }
+      if (!MustFetch(table[i])) continue;
+      if (!changing) ForgetCurrentTable(m_moduleDir);  // the files are about to change
+      changing = true;
+      result = FetchModule(m_moduleDir, &table[i], m_netLimits, releaseSigned ? m_fetchedTable : nullptr);
+    }
+    if (result == STATUS_OK && (changing || !IsCurrentTable(m_moduleDir, m_fetchedTable))) {
+      RecordCurrentTable(m_moduleDir, m_fetchedTable);
     }
   }
   if (result != STATUS_OK) {
     FormatResult(RESULT_CODE_UPDATE_FAILED, RESULT_MSG_UPDATE_FAILED, m_result, sizeof m_result);
     // A failed run must not be recorded as installed by MV_clean.
-    if (tableFetched) DiscardFetchedTable(m_moduleDir);
+    if (tableFetched) DiscardFetchedTable(m_fetchedTable);
+    m_fetchedTable[0] = '\0';
+    ReleaseUpdateLock();
     return result;
   }
   m_updateSucceeded = true;

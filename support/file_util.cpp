@@ -4,6 +4,8 @@
 #include <string.h>
 #include <time.h>
 
+#include <atomic>
+
 #include "support/crt.h"
 #include "support/status.h"
 #include "support/string_util.h"
@@ -114,6 +116,48 @@ int File_WriteAll(const char* path, const void* data, int length) {
 int File_Remove(const char* path) {
   if (path == nullptr) return ERR_NO_FILE;
   return remove(path) == 0 ? STATUS_OK : ERR_REMOVE;
+}
+
+bool File_PrivateName(char* out, int capacity, const char* path, const char* suffix) {
+  static std::atomic<unsigned long> counter{0};
+  if (out == nullptr || capacity < 1) return false;
+  const unsigned long n = ++counter;
+  const int length = snprintf(out, static_cast<size_t>(capacity), "%s.%lu-%lu%s", path != nullptr ? path : "",
+                              Process_Id(), n, suffix != nullptr ? suffix : "");
+  if (path == nullptr || length < 0 || length >= capacity) {
+    out[0] = '\0';
+    return false;
+  }
+  return true;
+}
+
+bool File_PrivateNameOwner(const char* fileName, unsigned long* pid) {
+  static const char* const kSuffixes[] = {".gz", ".new", ".old", ".tmp", ".tmp.sig"};
+  if (fileName == nullptr) return false;
+  // ".<digits>-<digits>" followed by exactly one of the suffixes, at the end of the name.
+  for (const char* dot = strchr(fileName, '.'); dot != nullptr; dot = strchr(dot + 1, '.')) {
+    const size_t owner = strspn(dot + 1, "0123456789");
+    if (owner == 0 || owner > 10 || dot[1 + owner] != '-') continue;
+    const char* count = dot + 2 + owner;
+    const size_t countLength = strspn(count, "0123456789");
+    if (countLength == 0) continue;
+    for (const char* suffix : kSuffixes) {
+      if (strcmp(count + countLength, suffix) == 0) {
+        *pid = strtoul(dot + 1, nullptr, 10);
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+int File_ReplaceInUse(const char* source, const char* destination, const char* asidePath) {
+  const int result = File_Replace(source, destination);
+  if (result == STATUS_OK || asidePath == nullptr || !File_RefusedAsInUse(destination, result)) return result;
+  if (File_Replace(destination, asidePath) != STATUS_OK) return result;
+  const int moved = File_Replace(source, destination);
+  if (moved != STATUS_OK) File_Replace(asidePath, destination);
+  return moved;
 }
 
 char* Time_Format(char* out, const char* format, int32_t seconds, int capacity) {

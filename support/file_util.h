@@ -25,6 +25,48 @@ int File_Remove(const char* path);
 // file_util_win.cpp: MoveFileExA; file_util_posix.cpp: rename.
 int File_Replace(const char* source, const char* destination);
 
+// --- Files that several processes share ---
+
+// Id of the calling process.
+unsigned long Process_Id();
+// False once no process with that id runs any longer (one that cannot be looked at counts as
+// running).
+bool Process_IsRunning(unsigned long pid);
+
+// Writes path, ".<process id>-<n>" and suffix into out: a name no other process, and no other call
+// in this process, uses (n counts up per call). False, with out emptied, when it does not fit
+// capacity - 1 characters.
+bool File_PrivateName(char* out, int capacity, const char* path, const char* suffix);
+// The process id in a file name that File_PrivateName made with one of the suffixes the plug-in
+// uses (".gz", ".new", ".old", ".tmp", ".tmp.sig"): true with *pid set, false for any other name.
+bool File_PrivateNameOwner(const char* fileName, unsigned long* pid);
+
+// Calls visit with the name of every entry of dir except "." and "..": 0, or ERR_NO_FILE when the
+// directory cannot be read.
+int File_ListDir(const char* dir, void (*visit)(const char* name, void* context), void* context);
+
+// True when File_Replace failed with code only because destination, a plain file, is in use (a
+// loaded module on Windows; never natively, where a rename replaces a file in use).
+bool File_RefusedAsInUse(const char* destination, int code);
+// File_Replace that also replaces a destination in use: where the platform refuses to replace it
+// (on Windows, a module some process has loaded), the destination is first moved to asidePath
+// (renaming a loaded module is allowed) and source then moved in; should that fail, the old file is
+// moved back. 0, or the code of File_Replace.
+int File_ReplaceInUse(const char* source, const char* destination, const char* asidePath);
+
+// An exclusive lock on a directory, shared by all processes: a named mutex on Windows (held by a
+// thread), flock on the directory natively (held by an open directory). The system releases it
+// when its holder dies. Holders on different threads of one process exclude each other too.
+struct DirLock {
+  intptr_t handle;  // 0 while not held
+};
+enum : int { ERR_LOCK_BUSY = -224 };  // another holder kept the lock for the whole wait
+// Takes the lock of dir, waiting at most waitMs for another holder: 0, ERR_LOCK_BUSY, ERR_NO_FILE
+// without a directory, or a platform code. *waited tells whether another holder had it at first.
+int DirLock_Take(DirLock* lock, const char* dir, int waitMs, bool* waited);
+// Releases a lock taken by DirLock_Take; nothing when it is not held.
+void DirLock_Release(DirLock* lock);
+
 // Formats a local time (seconds since 1970; negative means now) with strftime into out, or into one
 // shared 256-byte buffer when out is null. Returns the text.
 char* Time_Format(char* out, const char* format, int32_t seconds, int capacity);

@@ -11,14 +11,19 @@
 # HOST-COMMAND runs the bridge host; the profile's host manifest names a launcher that runs it.
 # --page: another page of the source tree instead of the checkout page (it ends with a "page: verdict"
 # line); without --expected its lines are only printed (tools/bench/bridge_bench.sh).
+# --pages N: N checkout pages at once instead (Chromium: N tabs that tests/bridge/pages/tabs.html
+# opens, each with a host process of its own, all paying with one module directory), with a new
+# main module that the gateway serves slowly, so that the first page's update is still running when the
+# others start theirs; each page must show the expected lines.
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../.." && pwd)
-browser=chromium page=tools/nphost/pages/checkout.html work="" gateway="" modules="" extension="" register="" expected="" report=""
+browser=chromium page=tools/nphost/pages/checkout.html pages=1 work="" gateway="" modules="" extension="" register="" expected="" report=""
 while [ $# -gt 0 ]; do
   case $1 in
     --browser) browser=$2; shift 2 ;;
     --page) page=$2; shift 2 ;;
+    --pages) pages=$2; shift 2 ;;
     --work) work=$2; shift 2 ;;
     --gateway) gateway=$2; shift 2 ;;
     --modules) modules=$2; shift 2 ;;
@@ -39,8 +44,15 @@ failed=0
 fail() { echo "browser_checkout: $*" >&2; failed=1; }
 wait_for() { for _ in $(seq 100); do [ -s "$1" ] && return 0; sleep 0.1; done; return 1; }
 
+slow=()
+if [ "$pages" -gt 1 ]; then
+  # A release change: a main module no earlier run installed (bytes appended change its version).
+  mkdir -p "$work/modules" && cp "$modules"/* "$work/modules/" && modules=$work/modules
+  printf 'release %s' "$(date +%s%N)" >>"$modules/MVmainUI70.dll"
+  slow=(--slow MVmainUI70.dll --slow-ms 200)
+fi
 ASAN_OPTIONS=detect_leaks=0 "$gateway" --dir "$modules" --bind 127.0.0.1 --port 0 --ports-file "$work/gateway.ports" \
-  --lifetime 300 >"$work/gateway.log" 2>&1 &
+  --lifetime 300 "${slow[@]}" >"$work/gateway.log" 2>&1 &
 pids+=($!)
 wait_for "$work/gateway.ports" || { fail "the gateway did not start"; cat "$work/gateway.log" >&2; exit 1; }
 /usr/bin/python3 "$here/page_server.py" "$root" 18080 "http://127.0.0.1:$(sed -n 's/^http=//p' "$work/gateway.ports")" \
@@ -62,6 +74,7 @@ chmod +x "$work/launcher"
 hop=tests/bridge/pages/hop.html
 checkout=http://127.0.0.1:18080/$page
 first="http://127.0.0.1:18080/$hop?next=http://127.0.0.1:$other/$hop?next=$checkout"
+[ "$pages" -gt 1 ] && first="http://127.0.0.1:18080/tests/bridge/pages/tabs.html?count=$pages&next=$checkout"
 case $browser in
   chromium)
     "$register" --host "$work/launcher" --chromium-dir "$work/profile/NativeMessagingHosts" || fail "registration failed"
@@ -90,12 +103,13 @@ PREFS
     set -- env HOME="$work/home" firefox-esr --headless --no-remote --profile "$work/profile" "$first" ;;
   *) echo "browser_checkout: unknown browser $browser" >&2; exit 2 ;;
 esac
+[ "$pages" -gt 1 ] && [ "$browser" = chromium ] && set -- "${@:1:$#-1}" --disable-popup-blocking "${@: -1}"
 start=$(date +%s%N)
 "$@" >"$work/browser.log" 2>&1 &
 browser_pid=$!
 pids=("$browser_pid" "${pids[@]}")
 for _ in $(seq 900); do
-  grep -aq 'page: verdict' "$work/browser.log" && break
+  [ "$(grep -ac 'page: verdict' "$work/browser.log")" -ge "$pages" ] && break
   kill -0 "$browser_pid" 2>/dev/null || break
   sleep 0.1
 done
@@ -118,14 +132,21 @@ for line in open(sys.argv[1], encoding="utf-8", errors="replace"):
 cat "$work/page-lines.txt"
 hop_lines='page: hop: the bridge answered ""
 page: hop: no bridge (vexoBridge undefined, road none)'
+# The first page's host ended when the browser left the page; the checkout page's was still running.
+# Several pages at once: one host each, all still running.
+hosts_expected=$(printf 'start\nend 0\nstart')
+if [ "$pages" -gt 1 ]; then
+  hop_lines="" hosts_expected=$(for _ in $(seq "$pages"); do echo start; done)
+fi
 [ "$(grep '^page: hop:' "$work/page-lines.txt")" = "$hop_lines" ] ||
   fail "the pages before the checkout did not see the bridge on the gateway origin and none elsewhere"
-# The first page's host ended when the browser left the page; the checkout page's was still running.
-[ "$(cat "$work/hosts-at-verdict.txt" 2>/dev/null)" = "$(printf 'start\nend 0\nstart')" ] ||
-  fail "hosts started and ended: $(tr '\n' ' ' <"$work/hosts-at-verdict.txt" 2>/dev/null), expected start, end 0, start"
+[ "$(cat "$work/hosts-at-verdict.txt" 2>/dev/null)" = "$hosts_expected" ] ||
+  fail "hosts started and ended: $(tr '\n' ' ' <"$work/hosts-at-verdict.txt" 2>/dev/null), expected $(tr '\n' ' ' <<<"$hosts_expected")"
 grep -v '^page: hop:' "$work/page-lines.txt" >"$work/checkout-lines.txt"
 if [ -n "$expected" ]; then
-  diff -u "$expected" "$work/checkout-lines.txt" >&2 || fail "the page showed other lines than $expected"
+  # The lines of several pages interleave: each expected line once per page.
+  for _ in $(seq "$pages"); do cat "$expected"; done | sort >"$work/expected-lines.txt"
+  diff -u "$work/expected-lines.txt" <(sort "$work/checkout-lines.txt") >&2 || fail "the pages showed other lines than $expected"
 fi
 grep -q '^page: verdict' "$work/checkout-lines.txt" || fail "the page did not finish"
 [ "$failed" -eq 0 ] || { grep -av 'D-Bus\|dbus' "$work/browser.log" | tail -20 >&2; cat "$work/host.log" >&2; }

@@ -48,7 +48,7 @@ class InstallRecordTest : public ScratchDirTest {
   void ExpectInstalled(const std::string& table) {
     WriteBytes(fetched_, table);
     const std::string before = LocalNow();
-    const int written = WriteInstallRecord(moduleDir_.c_str());
+    const int written = WriteInstallRecord(moduleDir_.c_str(), fetched_.c_str());
     const std::string after = LocalNow();
 
     const std::string record = table + "\r\n" + "0000/00/00 00:00:00\r\n" + "Description=installed successfully\r\n";
@@ -84,7 +84,7 @@ TEST_F(InstallRecordTest, TableOfExactlyTheLimitIsInstalledWhole) {
 
 TEST_F(InstallRecordTest, StoredLineEndsAreCrCrLfWhereTextModeAddsCr) {
   WriteBytes(fetched_, "[FILE_LIST]\r\n");
-  ASSERT_GT(WriteInstallRecord(moduleDir_.c_str()), 0);
+  ASSERT_GT(WriteInstallRecord(moduleDir_.c_str(), fetched_.c_str()), 0);
   const std::string stored = ReadBytes(local_);
   const char* lineEnd = kTextModeAddsCr ? "[FILE_LIST]\r\r\n\r\r\n" : "[FILE_LIST]\r\n\r\n";
   EXPECT_EQ(0u, stored.find(lineEnd));
@@ -93,9 +93,9 @@ TEST_F(InstallRecordTest, StoredLineEndsAreCrCrLfWhereTextModeAddsCr) {
 
 TEST_F(InstallRecordTest, SecondRunFindsNothingAndChangesNothing) {
   WriteBytes(fetched_, "[FILE_LIST]\nListCount=0\n");
-  ASSERT_GT(WriteInstallRecord(moduleDir_.c_str()), 0);
+  ASSERT_GT(WriteInstallRecord(moduleDir_.c_str(), fetched_.c_str()), 0);
   const std::string first = ReadBytes(local_);
-  EXPECT_EQ(0, WriteInstallRecord(moduleDir_.c_str()));
+  EXPECT_EQ(0, WriteInstallRecord(moduleDir_.c_str(), fetched_.c_str()));
   EXPECT_EQ(first, ReadBytes(local_));
 }
 
@@ -103,24 +103,25 @@ TEST_F(InstallRecordTest, TableOverTheLimitIsRefusedAndLeftInTemp) {
   const std::string big(INSTALL_RECORD_MAX_TABLE + 1, 'x');
   WriteBytes(fetched_, big);
   WriteBytes(local_, "old local table\n");
-  EXPECT_EQ(0, WriteInstallRecord(moduleDir_.c_str()));
+  EXPECT_EQ(0, WriteInstallRecord(moduleDir_.c_str(), fetched_.c_str()));
   EXPECT_EQ(big, ReadBytes(fetched_));
   EXPECT_EQ("old local table\n", ReadBytes(local_));
-  EXPECT_EQ(0, WriteInstallRecord(moduleDir_.c_str()));  // refused again next time
+  EXPECT_EQ(0, WriteInstallRecord(moduleDir_.c_str(), fetched_.c_str()));  // refused again next time
   EXPECT_TRUE(Exists(fetched_));
 }
 
 TEST_F(InstallRecordTest, LocalTableThatCannotBeCreatedGivesMinusOne) {
   WriteBytes(fetched_, "[FILE_LIST]\n");
   std::filesystem::create_directory(local_);  // a folder where the table belongs
-  EXPECT_EQ(-1, WriteInstallRecord(moduleDir_.c_str()));
+  EXPECT_EQ(-1, WriteInstallRecord(moduleDir_.c_str(), fetched_.c_str()));
   EXPECT_FALSE(Exists(fetched_));
   EXPECT_TRUE(std::filesystem::is_directory(local_));
 }
 
 TEST_F(InstallRecordTest, NoModuleDirectoryInstallsNothing) {
-  EXPECT_EQ(0, WriteInstallRecord(""));
-  EXPECT_EQ(0, WriteInstallRecord(nullptr));
+  WriteBytes(fetched_, "[FILE_LIST]\n");
+  EXPECT_EQ(0, WriteInstallRecord("", fetched_.c_str()));
+  EXPECT_EQ(0, WriteInstallRecord(nullptr, fetched_.c_str()));
   char path[256] = "stale";
   EXPECT_EQ(ERR_TOO_SMALL, FetchedTablePath("", path, sizeof path));
   EXPECT_STREQ("", path);
@@ -130,11 +131,11 @@ TEST_F(InstallRecordTest, NoModuleDirectoryInstallsNothing) {
 TEST_F(InstallRecordTest, DiscardedTableIsNotInstalled) {
   WriteBytes(fetched_, "[FILE_LIST]\nListCount=1\n");
   WriteBytes(local_, "old local table\n");
-  EXPECT_EQ(0, DiscardFetchedTable(moduleDir_.c_str()));
+  EXPECT_EQ(0, DiscardFetchedTable(fetched_.c_str()));
   EXPECT_FALSE(Exists(fetched_));
-  EXPECT_EQ(0, WriteInstallRecord(moduleDir_.c_str()));
+  EXPECT_EQ(0, WriteInstallRecord(moduleDir_.c_str(), fetched_.c_str()));
   EXPECT_EQ("old local table\n", ReadBytes(local_));
-  EXPECT_EQ(ERR_REMOVE, DiscardFetchedTable(moduleDir_.c_str()));
+  EXPECT_EQ(ERR_REMOVE, DiscardFetchedTable(fetched_.c_str()));
 }
 
 // The installed table reads like the fetched one: the stamp and description lines fall into the
@@ -143,7 +144,7 @@ TEST_F(InstallRecordTest, InstalledTableReadsLikeTheFetchedOne) {
   WriteBytes(fetched_,
              "[FILE_LIST]\r\nListCount=2\r\n1=a.dll\r\n2=b.dll\r\n[a.dll]\r\nURL=a.gz\r\nVersion=1.0\r\n"
              "[b.dll]\r\nURL=b.gz\r\nVersion=2.0\r\nDescription=4");
-  ASSERT_GT(WriteInstallRecord(moduleDir_.c_str()), 0);
+  ASSERT_GT(WriteInstallRecord(moduleDir_.c_str(), fetched_.c_str()), 0);
   FileEntry list[FILE_TABLE_MAX_ENTRIES] = {};
   ASSERT_EQ(2, ReadVersionTable(local_.c_str(), list));
   EXPECT_STREQ("a.dll", list[0].file_name);

@@ -5,6 +5,8 @@
 
 #include "payment/gateway_control.h"
 
+const bool kLoadedModulesAreMovedAside = true;
+
 int GatewayControl_Request(const char* method, const char* path, const std::string& body, std::string* answer) {
   answer->clear();
   int status = -1;
@@ -40,4 +42,45 @@ int ModuleTrace_Read(const char* variable) {
   char text[16] = {0};
   const DWORD n = GetEnvironmentVariableA(variable, text, sizeof text);
   return n > 0 && n < sizeof text ? atoi(text) : 0;
+}
+
+intptr_t OtherProcess_Start(const std::vector<std::string>& command, const std::string& outputPath) {
+  std::string line;
+  for (const std::string& word : command) line += (line.empty() ? "\"" : " \"") + word + "\"";
+  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+  HANDLE output = CreateFileA(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (output == INVALID_HANDLE_VALUE) return 0;
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdOutput = output;
+  startup.hStdError = output;
+  PROCESS_INFORMATION started = {};
+  const BOOL ok = CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &started);
+  CloseHandle(output);
+  if (!ok) return 0;
+  CloseHandle(started.hThread);
+  return reinterpret_cast<intptr_t>(started.hProcess);
+}
+
+int OtherProcess_Wait(intptr_t process, int timeoutMs) {
+  HANDLE handle = reinterpret_cast<HANDLE>(process);
+  DWORD code = static_cast<DWORD>(-1);
+  if (WaitForSingleObject(handle, static_cast<DWORD>(timeoutMs)) != WAIT_OBJECT_0) {
+    TerminateProcess(handle, static_cast<UINT>(-1));
+    WaitForSingleObject(handle, INFINITE);
+  } else if (!GetExitCodeProcess(handle, &code)) {
+    code = static_cast<DWORD>(-1);
+  }
+  CloseHandle(handle);
+  return static_cast<int>(code);
+}
+
+void OtherProcess_Kill(intptr_t process) {
+  HANDLE handle = reinterpret_cast<HANDLE>(process);
+  TerminateProcess(handle, static_cast<UINT>(-1));
+  WaitForSingleObject(handle, INFINITE);
+  CloseHandle(handle);
 }

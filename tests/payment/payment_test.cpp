@@ -12,8 +12,11 @@
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "modules/install_record.h"
+#include "modules/update_driver.h"
 #include "payment/gateway_control.h"
 #include "payment/payment_page.h"
 
@@ -80,6 +83,14 @@ class PaymentTest : public PaymentPage {
       names.push_back(line.substr(at + 13, line.find(' ', at) - at - 13));
     }
     return names;
+  }
+  // The installed table starts with the table the gateway serves now (line ends aside).
+  bool InstalledTableIsTheGateways() {
+    std::string table;
+    EXPECT_EQ(200, GatewayControl_Request("GET", "/plugin/file/MirovanVer.tbl", "", &table));
+    std::string installed = ReadFile(Installed("MirovanVer.tbl"));
+    for (std::string* text : {&table, &installed}) text->erase(std::remove(text->begin(), text->end(), '\r'), text->end());
+    return !table.empty() && installed.compare(0, table.size(), table) == 0;
   }
   // Under Wine the serial and printer ports lead to plain files (cmake/wine-run.sh): a name that
   // reached a device would have written into one of them.
@@ -272,7 +283,7 @@ TEST_F(PaymentTest, BodiesArePlainOrGzipAndDamagedGzipLeavesTheOldModule) {
 }
 
 TEST_F(PaymentTest, AFolderThatCannotBeWrittenFailsTheRun) {
-  fs::create_directory(ModuleDir() / "MVmainUI70.dll.gz");  // the compressed download cannot be created
+  fs::create_directory(Installed(kControl));  // the unpacked control module cannot be put in place
   WriteFile(Installed(kMain), "old main module");
   EXPECT_EQ("FAIL", Pay(false));
   EXPECT_EQ("P003", Call("MV_getdata", "res_cd"));
@@ -488,6 +499,173 @@ TEST_F(PaymentTest, ASlowBodyThatKeepsMovingArrives) {
   EXPECT_GT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
   EXPECT_EQ(kAll, Requested());
   EXPECT_EQ(Sample(kMain), ReadFile(Installed(kMain)));
+}
+
+// --- Many processes, one module directory ---
+
+// Payments in other processes with this test's module directory (payment-demo: the plug-in in a
+// test browser of its own), all started at once; and a process that keeps a module loaded.
+class OtherProcesses {
+ public:
+  explicit OtherProcesses(const std::string& product) : product_(product) { fs::create_directories(kFolder); }
+  ~OtherProcesses() {
+    KillAll();
+    if (holder_ != 0) OtherProcess_Kill(holder_);
+  }
+  void StartPayments(int count) {
+    for (int i = 0; i < count; ++i) {
+      running_.push_back(OtherProcess_Start({VEXO_PAYMENT_DEMO_PATH, VEXO_PLUGIN_PATH, "--product", product_, "--quiet"},
+                                            Output(i).string()));
+      EXPECT_NE(0, running_.back()) << "payment-demo did not start";
+    }
+  }
+  // Exit statuses of all started so far (0: the payment paid), once they have ended.
+  std::vector<int> WaitAll() {
+    std::vector<int> statuses;
+    for (intptr_t p : running_) statuses.push_back(OtherProcess_Wait(p, 120000));
+    running_.clear();
+    return statuses;
+  }
+  void KillAll() {
+    for (intptr_t p : running_) OtherProcess_Kill(p);
+    running_.clear();
+  }
+  // Loads library in a process of its own until StopHolding; true once it is loaded.
+  bool Hold(const fs::path& library) {
+    fs::remove(kFolder / "stop-holding");
+    holder_ = OtherProcess_Start({VEXO_HOLD_LIBRARY_PATH, library.string(), (kFolder / "stop-holding").string()},
+                                 (kFolder / "holder.out").string());
+    for (int i = 0; i < 300 && holder_ != 0; ++i) {
+      if (ReadFile(kFolder / "holder.out").find("loaded") != std::string::npos) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+  }
+  // The holder's exit status (0: it unloaded the module and ended normally).
+  int StopHolding() {
+    WriteFile(kFolder / "stop-holding", "");
+    const int status = holder_ != 0 ? OtherProcess_Wait(holder_, 30000) : -1;
+    holder_ = 0;
+    return status;
+  }
+  static fs::path Output(int i) { return kFolder / ("payment-" + std::to_string(i) + ".out"); }
+
+ private:
+  static inline const fs::path kFolder = fs::absolute("other-processes");
+  std::string product_;
+  std::vector<intptr_t> running_;
+  intptr_t holder_ = 0;
+};
+
+// The same module directory for payments in several processes during a release change: every
+// payment pays, the files end as the release, the installed table is the release's, a process that
+// waited fetches only the table, and nothing private to a process stays once one more payment ran.
+// Files named as a run killed between unpacking and renaming names them (a process that has ended)
+// are left at the start of each case: they are never installed, and they are removed.
+TEST_F(PaymentTest, ProcessesThatShareTheModuleDirectory) {
+  struct Case {
+    const char* what;
+    int payments;          // started in other processes at once
+    std::string switches;  // the gateway's while they run
+    bool killWhileFetching;  // killed once the gateway has been asked for the main module
+    bool holdMain;           // the installed main module is kept loaded by another process meanwhile
+  };
+  const Case cases[] = {
+      {"eight payments at once", 8, "--slow\nMVmainUI70.dll\n--slow-ms\n300", false, false},
+      {"the lock holder killed", 1, "--stall\nMVmainUI70.dll", true, false},
+      {"the main module held loaded", 1, "", false, true},
+  };
+  const std::string ended = ".4194999-";  // no process has that id: beyond Linux's, not a multiple of 4
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_TRUE(Configure(""));
+    ASSERT_EQ("SUCC", Pay()) << "the release before";
+    const std::string tableBefore = ReadFile(Installed("MirovanVer.tbl"));
+    // The new release: the main module changes (its listed version is its CRC).
+    WriteFile(kGatewayFolder / kMain, ReadFile(kGatewayFolder / kMain) + c.what);
+    WriteFile(Installed(kMain).string() + ended + "1.new", "half-written module");
+    WriteFile(Installed(kMain).string() + ended + "2.gz", "part of a download");
+    WriteFile((ModuleDir() / "temp" / "MirovanVer.tbl").string() + ended + "3.tmp", "[FILE_LIST]\nListCount=0\n");
+
+    OtherProcesses others(product_);
+    if (c.holdMain) {
+      ASSERT_TRUE(others.Hold(Installed(kMain)));
+    }
+    ASSERT_TRUE(Configure(c.switches));
+    others.StartPayments(c.payments);
+    if (c.killWhileFetching) {
+      Names seen;
+      for (int i = 0; i < 200 && std::count(seen.begin(), seen.end(), kMain) == 0; ++i) {
+        for (const std::string& name : Requested()) seen.push_back(name);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      }
+      ASSERT_EQ(1, std::count(seen.begin(), seen.end(), kMain)) << "the holder never got to the main module";
+      // Meanwhile a payment that may wait only briefly fails and changes nothing.
+      Command()->m_lockWaitMs = 300;
+      Call("MV_init", product_.c_str());
+      SetPayment();
+      EXPECT_EQ("FAIL", Call("MV_start"));
+      EXPECT_EQ("P003", Call("MV_getdata", "res_cd"));
+      Call("MV_clean");
+      EXPECT_EQ(Names{}, Requested()) << "nothing fetched";
+      EXPECT_EQ(Sample(kMain), ReadFile(Installed(kMain)));
+      EXPECT_EQ(tableBefore, ReadFile(Installed("MirovanVer.tbl")));
+      Command()->m_lockWaitMs = UPDATE_LOCK_WAIT_MS;
+      others.KillAll();
+      ASSERT_TRUE(Configure(""));
+    } else {
+      EXPECT_EQ(std::vector<int>(c.payments, 0), others.WaitAll()) << "every payment paid";
+      Names requested = Requested();
+      EXPECT_EQ(1, std::count(requested.begin(), requested.end(), kMain)) << "fetched once, by the first";
+      EXPECT_EQ(0, std::count(requested.begin(), requested.end(), kControl));
+    }
+    // One more payment here: at once, and it leaves the release.
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ("SUCC", Pay());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    EXPECT_TRUE(InstalledTableIsTheGateways());
+    EXPECT_EQ(ReadFile(kGatewayFolder / kMain), ReadFile(Installed(kMain)));
+    EXPECT_EQ(Sample(kControl), ReadFile(Installed(kControl)));
+    if (c.holdMain) {
+      const Names names = DirNames();
+      const auto aside = std::count_if(names.begin(), names.end(), [](const std::string& n) {
+        return n.size() > 4 && n.compare(n.size() - 4, 4, ".old") == 0;
+      });
+      EXPECT_EQ(kLoadedModulesAreMovedAside ? 1 : 0, aside) << "the module in use moved aside";
+      EXPECT_EQ(0, others.StopHolding()) << "the holder is unharmed";
+      EXPECT_EQ("SUCC", Pay()) << "a later payment removes the module moved aside";
+    }
+    EXPECT_EQ((Names{kControl, kMain, "MirovanVer.tbl"}), DirNames()) << "nothing private left";
+    Names temp;
+    for (const fs::directory_entry& e : fs::directory_iterator(ModuleDir() / "temp"))
+      temp.push_back(e.path().filename().string());
+    EXPECT_EQ(Names{CURRENT_TABLE_NAME}, temp);
+    ASSERT_FALSE(HasFailure());
+    EmptyModuleDir();
+    WriteFile(kGatewayFolder / kMain, Sample(kMain));
+  }
+
+  // Two command objects in this process (two <embed>s of one page) as two processes: each fetches a
+  // table of its own, and the first, whose release the second has replaced since, installs nothing.
+  NPP secondInstance = browser.NewInstance();
+  NPObject* second = secondInstance != nullptr ? browser.ScriptableObject(secondInstance) : nullptr;
+  ASSERT_NE(nullptr, second);
+  ASSERT_TRUE(Configure(""));
+  Call("MV_init", product_.c_str());
+  SetPayment();
+  EXPECT_EQ("SUCC", Call("MV_start"));
+  WriteFile(kGatewayFolder / kMain, Sample(kMain) + "second object");
+  ASSERT_TRUE(Configure(""));
+  std::swap(object, second);
+  EXPECT_EQ("SUCC", Pay(false));
+  std::swap(object, second);
+  Call("MV_clean");
+  EXPECT_FALSE(fs::exists(Installed("MirovanVer.tbl"))) << "the first object's table describes files replaced since";
+  std::swap(object, second);
+  Call("MV_clean");
+  std::swap(object, second);
+  EXPECT_TRUE(InstalledTableIsTheGateways()) << "the second object's table";
+  browser.funcs().releaseobject(second);
 }
 
 }  // namespace

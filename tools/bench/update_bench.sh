@@ -7,8 +7,8 @@
 # (default 20), reported as median and mean in milliseconds, and the ratio of 2 to 3. Wine runs the
 # product DLL natively or under qemu user-mode emulation (cmake/wine-check.sh), or where neither can,
 # the win64 check build; the heading says which. An emulated time is not a Windows time: under
-# emulation the ratio to curl (which runs natively) is not printed.
-# Needs both builds (`make build`). Usage: tools/bench/update_bench.sh [RUNS]
+# emulation the ratio to curl (which runs natively) is not printed. WINE=0 measures natively only.
+# Needs the builds (`make build`). Usage: [WINE=0] tools/bench/update_bench.sh [RUNS]
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 cd "$root"
@@ -20,15 +20,12 @@ export no_proxy=127.0.0.1,localhost
 . "$root/tools/local_gateway.sh"
 cleanup() {
   local_gateway_stop
-  wineserver -k >/dev/null 2>&1 || true
+  [ -n "${WINEPREFIX:-}" ] && wineserver -k >/dev/null 2>&1 || true
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-. "$root/cmake/wine-check.sh"
-wine_choose_build "$root"
-wb=$WINE_BUILD
-for f in "$gateway_bin" build/native/tools/demo/payment-demo build/$wb/tools/demo/payment-demo.exe; do
+for f in "$gateway_bin" build/native/tools/demo/payment-demo; do
   [ -f "$f" ] || { echo "update_bench: $f is missing; run 'make build' first" >&2; exit 1; }
 done
 
@@ -91,9 +88,16 @@ export XDG_DATA_HOME=$bench/native-home
 mkdir -p "$XDG_DATA_HOME"
 measure native "$XDG_DATA_HOME/Vexo/VexoBench" \
   env ASAN_OPTIONS=detect_leaks=0 build/native/tools/demo/payment-demo "$root/build/native/shell/zoRozoridEverid.so"
+[ "${WINE:-1}" != 0 ] || exit 0
 echo
+# The win32 build under 32-bit Wine (natively or emulated); where neither runs, the win64 check build.
+. "$root/cmake/wine-check.sh"
+wine_choose_build "$root"
+wb=$WINE_BUILD runner=$WINE_RUNNER
+[ -f build/$wb/tools/demo/payment-demo.exe ] ||
+  { echo "update_bench: build/$wb/tools/demo/payment-demo.exe is missing; build the $wb preset first" >&2; exit 1; }
 echo "== $wb (zoRozoridEverid.dll under $WINE_MODE: WinINet)"
-$WINE_RUNNER cmd /c exit >/dev/null 2>&1 || true   # creates the prefix on first use
-wineserver -p 60 >/dev/null 2>&1 || true           # one wineserver for all runs
+$runner cmd /c exit >/dev/null 2>&1 || true   # creates the prefix on first use
+wineserver -p 60 >/dev/null 2>&1 || true       # one wineserver for all runs
 measure $wb "$(echo "$WINEPREFIX"/drive_c/users/*/AppData/LocalLow)/Vexo/VexoBench" \
-  $WINE_RUNNER build/$wb/tools/demo/payment-demo.exe "Z:$root/build/$wb/shell/zoRozoridEverid.dll"
+  $runner build/$wb/tools/demo/payment-demo.exe "Z:$root/build/$wb/shell/zoRozoridEverid.dll"
