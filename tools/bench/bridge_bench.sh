@@ -46,7 +46,7 @@ VEXO_BRIDGE_TIMES=1 "$root/tests/bridge/browser_checkout.sh" --work "$work/chrom
   -- "$plain/bridge/host/vexo-bridge" | grep -v 'page: hop:'
 # The host's log of the measuring page: its own time per MV_getdata and per MV_start (they come in
 # pairs, fetching then current).
-/usr/bin/python3 - "$work/chromium/host.log" <<'PY'
+/usr/bin/python3 - "$work/chromium/chromium/host.log" <<'PY'
 import re, statistics, sys
 times = {}
 for line in open(sys.argv[1], errors='replace'):
