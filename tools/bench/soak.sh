@@ -15,8 +15,14 @@
 # that stays open (tools/bench/bridge_pipe_driver.py); the figures are then the host's.
 #   tools/bench/soak.sh [--pipe] [NATIVE_PAYMENTS [WINE_PAYMENTS [ASAN_PAYMENTS]]]   (10000, 1000, 1000)
 set -euo pipefail
-pipe=0
-[ "${1:-}" != --pipe ] || { pipe=1; shift; }
+# --probe [COUNT]: instead, where a long-lived process's growth comes from: the parts of a payment
+# outside the plug-in's code (the HTTP library, the system's loader with the modules' environment
+# counters), each COUNT times (1000) natively and under Wine (tools/demo/growth_probe.cpp).
+pipe=0 probe=0
+case ${1:-} in
+  --pipe) pipe=1; shift ;;
+  --probe) probe=1; shift ;;
+esac
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 cd "$root"
 native_payments=${1:-10000}
@@ -99,6 +105,33 @@ soak() {
   return "$rc"
 }
 
+# The Windows build Wine runs here (SOAK_WINE_BUILD=win64: the check build even where 32-bit Wine
+# runs, emulated say): sets wb and runner.
+choose_wine_build() {
+  . "$root/cmake/wine-check.sh"
+  wine_choose_build "$root"
+  if [ "${SOAK_WINE_BUILD:-}" = win64 ]; then
+    WINE_BUILD=win64 WINE_RUNNER=cmake/wine64-run.sh WINEPREFIX=$root/build/win64/wineprefix
+  fi
+  wb=$WINE_BUILD runner=$WINE_RUNNER
+}
+
+if [ "$probe" -eq 1 ]; then
+  count=${1:-1000}
+  choose_wine_build
+  local_gateway_start "$gateway_bin" "$soak/probe" "$plain/sample_modules/MVcontrol70.dll" \
+    "$plain/sample_modules/MVmainUI70.dll"
+  url=http://127.0.0.1:18080/plugin/file/MirovanVer.tbl
+  cmake --build "$plain" --target vexo_growth_probe >/dev/null
+  echo "== native (without sanitizers)"
+  (cd "$soak/probe" && "$plain/tools/demo/growth-probe" "$plain/sample_modules" "$url" "$count")
+  echo "== $wb under Wine"
+  $runner cmd /c exit >/dev/null 2>&1 || true
+  (cd "$soak/probe" && "$root/$runner" "$root/build/$wb/tools/demo/growth-probe.exe" \
+    "Z:$root/build/$wb/sample_modules" "$url" "$count") | tr -d '\r'
+  exit 0
+fi
+
 # driver BUILD_DIR PLUGIN [RUNNER...]: the payment driver of the chosen mode for that build.
 driver() {
   local dir=$1 plugin=$2 exe=
@@ -132,10 +165,8 @@ soak asan "$asan_payments" "$home/.local/share/Vexo/VexoSoak" build/native/sampl
 [ "$wine_payments" -gt 0 ] || exit $status
 echo
 # The win32 build under 32-bit Wine; where this machine cannot run that, the win64 check build.
-. "$root/cmake/wine-check.sh"
-wine_choose_build "$root"
-wb=$WINE_BUILD runner=$WINE_RUNNER
-[ $wb = win32 ] || echo "(32-bit Wine cannot run here: the win64 check build under 64-bit Wine instead)"
+choose_wine_build
+[ $wb = win32 ] || echo "(the win64 check build under 64-bit Wine)"
 echo "== $wb: the plug-in DLL under Wine"
 [ -f build/$wb/tools/demo/payment-demo.exe ] ||
   { echo "soak: build/$wb/tools/demo/payment-demo.exe is missing; build the $wb preset first" >&2; exit 1; }
