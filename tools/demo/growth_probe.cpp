@@ -4,6 +4,7 @@
 //   fetch  the version table through the plug-in's HTTP client (WinINet / libcurl), as MV_start does
 //   load   the two sample modules loaded and unloaded by path (the system's loader; the modules
 //          count their loads in environment variables as they load and unload)
+//   env    only the modules' counting: the four counters a load and unload of both raise
 //   growth-probe MODULE_DIR URL [COUNT]
 #include <stdio.h>
 #include <stdlib.h>
@@ -14,6 +15,7 @@
 #include "modules/http_client.h"
 #include "tools/demo/open_handles.h"
 #include "tools/nphost/process_memory.h"
+#include "tools/sample_modules/payment_view.h"
 
 namespace {
 
@@ -49,6 +51,12 @@ int main(int argc, char** argv) {
     host::PluginLibrary control, main;
     return control.Load(dir + "MVcontrol70.dll") && main.Load(dir + "MVmainUI70.dll");
   });
+  const bool counted = Measure("env", count, [] {
+    for (const char* counter : {"VEXO_PROBE_LOADS", "VEXO_PROBE_UNLOADS", "VEXO_PROBE_LOADS2", "VEXO_PROBE_UNLOADS2"}) {
+      ModuleTrace_Add(counter);
+    }
+    return true;
+  });
   remove("growth-probe.body");
-  return fetched && loaded ? 0 : 1;
+  return fetched && loaded && counted ? 0 : 1;
 }
