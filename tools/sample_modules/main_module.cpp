@@ -6,8 +6,6 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include <chrono>
-#include <thread>
 
 #include "tools/sample_modules/payment_view.h"
 
@@ -114,7 +112,7 @@ MODULE_EXPORT int MODULE_CALL LoadMainDLL(const char* moduleDir, const ViewFileE
   }
   char busy[16];
   if (ReadField(block, "Order", "sample_busy_ms", busy, sizeof busy)) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(strtol(busy, nullptr, 10)));
+    SampleModule_Sleep(static_cast<int>(strtol(busy, nullptr, 10)));
   }
   char orderId[128];
   ReadField(block, "Order", "order_id", orderId, sizeof orderId);
