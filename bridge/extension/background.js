@@ -1,6 +1,8 @@
 // The service worker (an event page in Firefox): for each page connection from content.js on a
 // gateway origin, one connection to the native host vexo-bridge; messages pass both ways
-// unchanged, and either side closing closes the other, so the host ends with the page.
+// unchanged, and either side closing closes the other, so the host ends with the page. A timed
+// request (one with a "t" list of times) gets the worker's times added on its way to the host and
+// back; the host never sees the list.
 'use strict';
 var HOST = '@VEXO_BRIDGE_HOST_NAME@';
 var ORIGINS = @VEXO_BRIDGE_ORIGINS_JSON@;
@@ -16,8 +18,15 @@ chrome.runtime.onConnect.addListener(function (page) {
     return;
   }
   var host = chrome.runtime.connectNative(HOST);
-  var open = true;
-  host.onMessage.addListener(function (message) { if (open) page.postMessage(message); });
+  var open = true, timed = {};
+  host.onMessage.addListener(function (message) {
+    if (!open) return;
+    if (message && timed[message.id]) {
+      message.t = timed[message.id].concat(performance.timeOrigin + performance.now());
+      delete timed[message.id];
+    }
+    page.postMessage(message);
+  });
   host.onDisconnect.addListener(function () {
     var error = chrome.runtime.lastError || host.error;  // Chromium: lastError; Firefox: port.error
     if (!open) return;
@@ -25,7 +34,14 @@ chrome.runtime.onConnect.addListener(function (page) {
     page.postMessage({ closed: 'the Vexo Pay host closed' + (error && error.message ? ': ' + error.message : '') });
     page.disconnect();
   });
-  page.onMessage.addListener(function (message) { if (open) host.postMessage(message); });
+  page.onMessage.addListener(function (message) {
+    if (!open) return;
+    if (message && Array.isArray(message.t)) {
+      timed[message.id] = message.t.concat(performance.timeOrigin + performance.now());
+      delete message.t;
+    }
+    host.postMessage(message);
+  });
   page.onDisconnect.addListener(function () {
     open = false;
     host.disconnect();

@@ -9,6 +9,7 @@
   var ORIGINS = @VEXO_BRIDGE_ORIGINS_JSON@;
   if (ORIGINS.indexOf(location.origin) < 0) return;
   var port = null, closedReason = null, waiting = {};
+  function clock() { return performance.timeOrigin + performance.now(); }
 
   function answer(message) {
     document.dispatchEvent(new CustomEvent('vexo-bridge-answer', { detail: JSON.stringify(message) }));
@@ -24,6 +25,7 @@
     port.onMessage.addListener(function (message) {
       if (message && typeof message.closed === 'string') return close(message.closed);
       if (message && message.id !== null && message.id !== undefined) delete waiting[message.id];
+      if (message && Array.isArray(message.t)) message.t.push(clock());  // a timed request's answer
       answer(message);
     });
     port.onDisconnect.addListener(function () { close('the Vexo Pay bridge closed'); });
@@ -39,6 +41,7 @@
     var request;
     try { request = JSON.parse(event.detail); } catch (e) { return; }
     if (!request || typeof request.id !== 'number') return;
+    if (Array.isArray(request.t)) request.t.push(clock());
     if (closedReason) return answer({ id: request.id, error: closedReason });
     if (!port) connect();
     waiting[request.id] = true;

@@ -3,6 +3,8 @@
 // methods, callable itself for the default call; each returns a Promise of the plug-in's answer.
 // The first read of it opens a plug-in instance in the bridge host; removing the element from the
 // document closes it. Requests and answers pass to content.js as DOM events carrying JSON text.
+// A function set as bridge.onTiming receives, for each later call, the times (ms since the epoch)
+// at which the request and its answer passed each hop: page, content script, worker, host and back.
 (function () {
   'use strict';
   var ORIGINS = @VEXO_BRIDGE_ORIGINS_JSON@;
@@ -10,6 +12,7 @@
   var MIME = 'application/mirovanplugin';
   var METHODS = ['MV_init', 'MV_setdata', 'MV_start', 'MV_getdata', 'MV_clean', 'MV_chkFirefox'];
   var nextId = 1, nextObject = 1, pending = {}, bridges = new WeakMap();
+  function clock() { return performance.timeOrigin + performance.now(); }
 
   document.addEventListener('vexo-bridge-answer', function (event) {
     var answer;
@@ -17,14 +20,16 @@
     var waiting = answer && pending[answer.id];
     if (!waiting) return;
     delete pending[answer.id];
+    if (waiting.onTiming && Array.isArray(answer.t)) waiting.onTiming(answer.t.concat(clock()));
     if (typeof answer.error === 'string') waiting.reject(new Error(answer.error));
     else waiting.resolve(answer.result);
   });
 
-  function send(request) {
+  function send(request, onTiming) {
     return new Promise(function (resolve, reject) {
       request.id = nextId++;
-      pending[request.id] = { resolve: resolve, reject: reject };
+      if (typeof onTiming === 'function') request.t = [clock()];
+      pending[request.id] = { resolve: resolve, reject: reject, onTiming: onTiming };
       document.dispatchEvent(new CustomEvent('vexo-bridge-request', { detail: JSON.stringify(request) }));
     });
   }
@@ -35,7 +40,8 @@
     var opened = send({ op: 'open', object: object });
     opened.catch(function () {});  // a failed opening shows in the calls' own answers
     function call(method, args) {
-      return send({ op: 'call', object: object, method: method, args: Array.prototype.slice.call(args) });
+      return send({ op: 'call', object: object, method: method, args: Array.prototype.slice.call(args) },
+                  bridge.onTiming);
     }
     var bridge = function () { return call('', arguments); };
     METHODS.forEach(function (method) {

@@ -157,6 +157,20 @@ TEST_F(SampleModules, EachLoadStartsAfresh) {
   EXPECT_EQ(Result("control_calls"), "2");
 }
 
+// The plug-in loads both modules for every payment, and one process may make many: loading must
+// not use up anything (a 32-bit process has 1,088 TLS indexes; a module that took one at every load
+// ended the process after about 540 payments).
+TEST_F(SampleModules, AsManyLoadsAsAProcessHasPayments) {
+  AddField("Order", "amount", "100");
+  for (int round = 0; round < 600; ++round) {
+    MainEntry entry = Load();
+    ASSERT_NE(entry, nullptr) << "round " << round;
+    ASSERT_EQ(Call(entry), 0) << "round " << round;
+    Unload();
+  }
+  EXPECT_EQ(Result("main_calls"), "1");
+}
+
 TEST_F(SampleModules, ResultAreaIsNeverOverrun) {
   AddField("Order", "amount", "100");
   MainEntry entry = Load();

@@ -11,8 +11,18 @@
 # Needs both builds (`make build`); run it in a network namespace of its own when other gateways
 # may be running (for example `unshare -n` with the loopback brought up).
 # A shorter native run of the sanitizer build ends with LeakSanitizer's check.
-#   tools/bench/soak.sh [NATIVE_PAYMENTS [WINE_PAYMENTS [ASAN_PAYMENTS]]]   (10000, 1000, 1000)
+# --pipe: the payments go through ONE bridge host (vexo-bridge) on a pipe instead, as from a page
+# that stays open (tools/bench/bridge_pipe_driver.py); the figures are then the host's.
+#   tools/bench/soak.sh [--pipe] [NATIVE_PAYMENTS [WINE_PAYMENTS [ASAN_PAYMENTS]]]   (10000, 1000, 1000)
 set -euo pipefail
+# --probe [COUNT]: instead, where a long-lived process's growth comes from: the parts of a payment
+# outside the plug-in's code (the HTTP library, the system's loader with the modules' environment
+# counters), each COUNT times (1000) natively and under Wine (tools/demo/growth_probe.cpp).
+pipe=0 probe=0
+case ${1:-} in
+  --pipe) pipe=1; shift ;;
+  --probe) probe=1; shift ;;
+esac
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 cd "$root"
 native_payments=${1:-10000}
@@ -35,7 +45,7 @@ trap 'exit 130' INT TERM
 
 # The native driver is built in the sanitizer-free tree that the native build keeps for QtWebKit.
 [ -d "$plain" ] || { echo "soak: $plain is missing; run 'make build' first" >&2; exit 1; }
-cmake --build "$plain" --target vexo_payment_demo >/dev/null
+cmake --build "$plain" --target vexo_payment_demo vexo_bridge >/dev/null
 for f in "$gateway_bin" "$plain/tools/demo/payment-demo" build/native/tools/demo/payment-demo; do
   [ -f "$f" ] || { echo "soak: $f is missing; run 'make build' first" >&2; exit 1; }
 done
@@ -95,6 +105,45 @@ soak() {
   return "$rc"
 }
 
+# The Windows build Wine runs here (SOAK_WINE_BUILD=win64: the check build even where 32-bit Wine
+# runs, emulated say): sets wb and runner.
+choose_wine_build() {
+  . "$root/cmake/wine-check.sh"
+  wine_choose_build "$root"
+  if [ "${SOAK_WINE_BUILD:-}" = win64 ]; then
+    WINE_BUILD=win64 WINE_RUNNER=cmake/wine64-run.sh WINEPREFIX=$root/build/win64/wineprefix
+  fi
+  wb=$WINE_BUILD runner=$WINE_RUNNER
+}
+
+if [ "$probe" -eq 1 ]; then
+  count=${1:-1000}
+  choose_wine_build
+  local_gateway_start "$gateway_bin" "$soak/probe" "$plain/sample_modules/MVcontrol70.dll" \
+    "$plain/sample_modules/MVmainUI70.dll"
+  url=http://127.0.0.1:18080/plugin/file/MirovanVer.tbl
+  cmake --build "$plain" --target vexo_growth_probe >/dev/null
+  echo "== native (without sanitizers)"
+  (cd "$soak/probe" && "$plain/tools/demo/growth-probe" "$plain/sample_modules" "$url" "$count")
+  echo "== $wb under Wine"
+  $runner cmd /c exit >/dev/null 2>&1 || true
+  (cd "$soak/probe" && "$root/$runner" "$root/build/$wb/tools/demo/growth-probe.exe" \
+    "Z:$root/build/$wb/sample_modules" "$url" "$count") | tr -d '\r'
+  exit 0
+fi
+
+# driver BUILD_DIR PLUGIN [RUNNER...]: the payment driver of the chosen mode for that build.
+driver() {
+  local dir=$1 plugin=$2 exe=
+  shift 2
+  [[ $dir != *win* ]] || exe=.exe
+  if [ "$pipe" -eq 1 ]; then
+    echo /usr/bin/python3 "$root/tools/bench/bridge_pipe_driver.py" "$@" "$dir/bridge/host/vexo-bridge$exe" --plugin "$plugin"
+  else
+    echo "$@" "$dir/tools/demo/payment-demo$exe" "$plugin"
+  fi
+}
+
 mkdir -p "$soak"
 status=0
 echo "== native: plug-in .so without sanitizers ($plain)"
@@ -102,7 +151,7 @@ home=$soak/native-home
 mkdir -p "$home/.local/share"
 soak native "$native_payments" "$home/.local/share/Vexo/VexoSoak" "$plain/sample_modules" \
   env HOME="$home" XDG_DATA_HOME="$home/.local/share" \
-  "$plain/tools/demo/payment-demo" "$plain/shell/zoRozoridEverid.so" || status=1
+  $(driver "$plain" "$plain/shell/zoRozoridEverid.so") || status=1
 echo
 # The sanitizer build once more, shorter: LeakSanitizer checks at the end that nothing the payments
 # allocated is lost (its resident figures include the sanitizer's quarantine).
@@ -111,20 +160,18 @@ rm -rf "$home"
 mkdir -p "$home/.local/share"
 soak asan "$asan_payments" "$home/.local/share/Vexo/VexoSoak" build/native/sample_modules \
   env HOME="$home" XDG_DATA_HOME="$home/.local/share" ASAN_OPTIONS=detect_leaks=1 \
-  build/native/tools/demo/payment-demo "$root/build/native/shell/zoRozoridEverid.so" || status=1
+  $(driver "$root/build/native" "$root/build/native/shell/zoRozoridEverid.so") || status=1
 
 [ "$wine_payments" -gt 0 ] || exit $status
 echo
 # The win32 build under 32-bit Wine (natively or emulated); where neither runs, the win64 check build.
-. "$root/cmake/wine-check.sh"
-wine_choose_build "$root"
-wb=$WINE_BUILD runner=$WINE_RUNNER
+choose_wine_build
+[ $wb = win32 ] || WINE_MODE="64-bit Wine (check build)"
 echo "== $wb: the plug-in DLL under $WINE_MODE"
 [ -f build/$wb/tools/demo/payment-demo.exe ] ||
   { echo "soak: build/$wb/tools/demo/payment-demo.exe is missing; build the $wb preset first" >&2; exit 1; }
 $runner cmd /c exit >/dev/null 2>&1 || true   # creates the prefix on first use
 wineserver -p 60 >/dev/null 2>&1 || true
 soak $wb "$wine_payments" "$(echo "$WINEPREFIX"/drive_c/users/*/AppData/LocalLow)/Vexo/VexoSoak" \
-  build/$wb/sample_modules $runner build/$wb/tools/demo/payment-demo.exe \
-  "Z:$root/build/$wb/shell/zoRozoridEverid.dll" || status=1
+  build/$wb/sample_modules $(driver "$root/build/$wb" "Z:$root/build/$wb/shell/zoRozoridEverid.dll" $runner) || status=1
 exit $status

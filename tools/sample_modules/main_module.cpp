@@ -1,8 +1,11 @@
 // Sample main payment module MVmainUI70: "LoadMainDLL" reads the payment fields from the store
 // block and the module file table by their fixed layouts and answers like a main module does,
-// with records in the result area.
+// with records in the result area. The order field "sample_busy_ms" keeps it busy that many
+// milliseconds first, as a main module is while its window waits for the customer.
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
+
 
 #include "tools/sample_modules/payment_view.h"
 
@@ -106,6 +109,10 @@ MODULE_EXPORT int MODULE_CALL LoadMainDLL(const char* moduleDir, const ViewFileE
     result.Add("res_cd", "E101");
     result.Add("res_msg", kMsgNoPaymentData);
     return 1;
+  }
+  char busy[16];
+  if (ReadField(block, "Order", "sample_busy_ms", busy, sizeof busy)) {
+    SampleModule_Sleep(static_cast<int>(strtol(busy, nullptr, 10)));
   }
   char orderId[128];
   ReadField(block, "Order", "order_id", orderId, sizeof orderId);

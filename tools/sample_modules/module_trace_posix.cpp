@@ -1,7 +1,13 @@
 #include <stdio.h>
 #include <stdlib.h>
+#include <time.h>
 
 #include "tools/sample_modules/payment_view.h"
+
+void SampleModule_Sleep(int milliseconds) {
+  const timespec wait = {milliseconds / 1000, (milliseconds % 1000) * 1000000L};
+  nanosleep(&wait, nullptr);
+}
 
 void ModuleTrace_Add(const char* variable) {
   const char* now = getenv(variable);

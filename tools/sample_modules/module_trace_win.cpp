@@ -7,6 +7,8 @@
 
 // The process environment block, which the host reads with GetEnvironmentVariableA (the C run-time
 // library's copy would not see the change).
+void SampleModule_Sleep(int milliseconds) { Sleep(static_cast<DWORD>(milliseconds)); }
+
 void ModuleTrace_Add(const char* variable) {
   char text[16] = {0};
   const DWORD n = GetEnvironmentVariableA(variable, text, sizeof text);

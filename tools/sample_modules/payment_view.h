@@ -59,6 +59,8 @@ int ControlModule_Attach();
 // Counts one event in the process environment variable (a decimal number, absent reads as 0), so a
 // test host can tell how often the plug-in loaded and unloaded a sample module.
 void ModuleTrace_Add(const char* variable);
+// Waits that many milliseconds (the main module's "sample_busy_ms").
+void SampleModule_Sleep(int milliseconds);
 
 // Counts the loads and unloads of the module that holds it (one static object per module).
 struct ModuleLoadTrace {
