@@ -5,7 +5,9 @@
 # finds them current and fetches only the version table. `make demo` installs and builds first; this
 # script expects both builds (build/native for the gateway, build/win32 for the DLL and nphost).
 # The gateway is stopped at the end, also when a step fails or the demo is interrupted.
-# On a machine that cannot run 32-bit Wine, the same page runs with the native build's plug-in
+# 32-bit Wine runs natively where the kernel executes 32-bit programs, else under qemu user-mode
+# emulation (cmake/wine-check.sh registers it); the demo says which. Where neither can run it, the
+# same page runs with the native build's plug-in
 # instead, and the demo says so.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -71,6 +73,8 @@ if [ -n "$checkout_mode" ]; then
   modules=$root/build/native/sample_modules
   # The native plug-in keeps its module folder in the build folder, not in the user's home.
   export XDG_DATA_HOME=$root/build/demo-data
+else
+  echo "demo: the real zoRozoridEverid.dll under 32-bit Wine $(wine32_mode)"
 fi
 for f in "$gateway_bin" "$driver" "$plugin"; do
   [ -f "$f" ] || { echo "demo: $f is missing; run 'make demo' (it builds both presets)" >&2; exit 1; }
