@@ -14,6 +14,19 @@ namespace {
 constexpr int kPathCapacity = 256;
 constexpr int kStampCapacity = 128;
 constexpr int kRecordCapacity = 8196;
+constexpr char kSignatureSuffix[] = ".sig";
+
+// The signature of a signed release's table (fetched beside it as <table>.sig) goes beside the
+// installed table; a table without one leaves no signature of an older table there.
+void KeepSignatureBesideTable(const char* moduleDir, const char* fetchedPath) {
+  char fetched[kPathCapacity + sizeof kSignatureSuffix] = {};
+  char installed[kPathCapacity + sizeof kSignatureSuffix] = {};
+  char name[sizeof VERSION_TABLE_NAME + sizeof kSignatureSuffix] = {};
+  snprintf(fetched, sizeof fetched, "%s%s", fetchedPath, kSignatureSuffix);
+  snprintf(name, sizeof name, "%s%s", VERSION_TABLE_NAME, kSignatureSuffix);
+  if (!Path_Join(installed, sizeof installed, moduleDir, name)) return;
+  if (File_Replace(fetched, installed) != STATUS_OK) File_Remove(installed);
+}
 
 }  // namespace
 
@@ -44,6 +57,7 @@ int WriteInstallRecord(const char* moduleDir) {
   int result = 0;
   if (File_ReadAll(path, content, INSTALL_RECORD_MAX_TABLE) >= 0) {
     File_Remove(path);
+    KeepSignatureBesideTable(moduleDir, path);
     char stamp[kStampCapacity] = {};
     Time_Format(stamp, INSTALL_STAMP_FORMAT, -1, sizeof stamp);
     result = -1;
@@ -61,5 +75,8 @@ int WriteInstallRecord(const char* moduleDir) {
 int DiscardFetchedTable(const char* moduleDir) {
   char path[kPathCapacity] = {};
   if (FetchedTablePath(moduleDir, path, sizeof path) != STATUS_OK) return ERR_NO_FILE;
+  char signature[kPathCapacity + sizeof kSignatureSuffix] = {};
+  snprintf(signature, sizeof signature, "%s%s", path, kSignatureSuffix);
+  File_Remove(signature);
   return File_Remove(path);
 }

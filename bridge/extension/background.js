@@ -25,7 +25,14 @@ chrome.runtime.onConnect.addListener(function (page) {
     page.postMessage({ closed: 'the Vexo Pay host closed' + (error && error.message ? ': ' + error.message : '') });
     page.disconnect();
   });
-  page.onMessage.addListener(function (message) { if (open) host.postMessage(message); });
+  // The host gives the plug-in the page's origin as its window.location: the browser's word for it,
+  // never the page's (an "origin" the page sent is overwritten).
+  var origin = senderOrigin(page.sender);
+  page.onMessage.addListener(function (message) {
+    if (!open) return;
+    if (message && message.op === 'open') message.origin = origin;
+    host.postMessage(message);
+  });
   page.onDisconnect.addListener(function () {
     open = false;
     host.disconnect();
