@@ -2,8 +2,6 @@
 
 #include <string.h>
 
-#include "shell/browser_gateway.h"
-
 namespace {
 
 bool IsAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
@@ -81,12 +79,6 @@ bool Origin(const char* url, int length, char* out, int capacity) {
   return true;
 }
 
-// Reads a property of object into value (released by the caller); false when there is none.
-bool ReadProperty(NPP npp, NPObject* object, const char* name, NPVariant* value) {
-  VOID_TO_NPVARIANT(*value);
-  return NPN_GetProperty(npp, object, NPN_GetStringIdentifier(name), value);
-}
-
 }  // namespace
 
 bool PageOrigin_FromUrl(const char* url, int length, char* out, int capacity) {
@@ -109,27 +101,4 @@ bool PageOrigin_Listed(const char* origin, const char* list) {
     if (*at == ';') ++at;
   }
   return false;
-}
-
-bool PageOrigin_Read(NPP npp, char* out, int capacity) {
-  if (out == nullptr || capacity < 1) return false;
-  out[0] = '\0';
-  NPObject* window = nullptr;
-  if (NPN_GetValue(npp, NPNVWindowNPObject, &window) != NPERR_NO_ERROR || window == nullptr) return false;
-  bool found = false;
-  NPVariant location;
-  if (ReadProperty(npp, window, "location", &location)) {
-    NPVariant href;
-    if (location.type == NPVariantType_Object && location.value.objectValue != nullptr &&
-        ReadProperty(npp, location.value.objectValue, "href", &href)) {
-      if (href.type == NPVariantType_String) {
-        const NPString& text = href.value.stringValue;
-        found = PageOrigin_FromUrl(text.UTF8Characters, static_cast<int>(text.UTF8Length), out, capacity);
-      }
-      NPN_ReleaseVariantValue(&href);
-    }
-    NPN_ReleaseVariantValue(&location);
-  }
-  NPN_ReleaseObject(window);
-  return found;
 }

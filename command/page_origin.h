@@ -1,9 +1,8 @@
 // The origin (scheme, host, port) of the page that drives a command object, and the build's list
 // of origins whose pages may start a payment (gateway_config.h). Only http and https pages have an
-// origin here; anything else (file:, about:, data:, no location at all) matches no list.
+// origin here; anything else (file:, about:, data:, no location at all) matches no list. The page's
+// address itself is read through the browser by MV_start (module_startup.cpp).
 #pragma once
-
-#include "npapi/npapi.h"
 
 constexpr int PAGE_ORIGIN_CAPACITY = 256;
 
@@ -16,7 +15,3 @@ bool PageOrigin_FromUrl(const char* url, int length, char* out, int capacity);
 // True when origin equals one of the entries of list (separated by ';'), each read as a URL the
 // way PageOrigin_FromUrl reads it.
 bool PageOrigin_Listed(const char* origin, const char* list);
-
-// Reads window.location.href of npp's page through the browser and writes its origin: false when
-// the browser gives no window, no location object, no href string, or no http(s) origin.
-bool PageOrigin_Read(NPP npp, char* out, int capacity);

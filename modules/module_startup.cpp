@@ -11,6 +11,7 @@
 #include "modules/install_record.h"
 #include "modules/module_loader.h"
 #include "modules/release_check.h"
+#include "shell/browser_gateway.h"
 #include "support/file_util.h"
 #include "support/field_store.h"
 #include "support/string_util.h"
@@ -27,11 +28,41 @@ constexpr int kModulePathCapacity = 256;
 // The main module's entry: module directory, module file table, store block; 0 means success.
 using MainEntry = int (*)(const char* moduleDir, FileEntry* fileTable, void* storeBlock);
 
+// Reads a property of object into value (released by the caller); false when there is none.
+bool ReadProperty(NPP npp, NPObject* object, const char* name, NPVariant* value) {
+  VOID_TO_NPVARIANT(*value);
+  return NPN_GetProperty(npp, object, NPN_GetStringIdentifier(name), value);
+}
+
+// The origin of window.location.href of npp's page, read through the browser: false when there is
+// no window, no location object, no href string, or no http(s) origin.
+bool ReadPageOrigin(NPP npp, char* out, int capacity) {
+  out[0] = '\0';
+  NPObject* window = nullptr;
+  if (NPN_GetValue(npp, NPNVWindowNPObject, &window) != NPERR_NO_ERROR || window == nullptr) return false;
+  bool found = false;
+  NPVariant location;
+  if (ReadProperty(npp, window, "location", &location)) {
+    NPVariant href;
+    if (location.type == NPVariantType_Object && location.value.objectValue != nullptr &&
+        ReadProperty(npp, location.value.objectValue, "href", &href)) {
+      if (href.type == NPVariantType_String) {
+        const NPString& text = href.value.stringValue;
+        found = PageOrigin_FromUrl(text.UTF8Characters, static_cast<int>(text.UTF8Length), out, capacity);
+      }
+      NPN_ReleaseVariantValue(&href);
+    }
+    NPN_ReleaseVariantValue(&location);
+  }
+  NPN_ReleaseObject(window);
+  return found;
+}
+
 // Only pages of the build's listed origins may start a payment (an empty list: any page).
 bool PageMayPay(NPP npp) {
   if (GATEWAY_PAGE_ORIGINS[0] == '\0') return true;
   char origin[PAGE_ORIGIN_CAPACITY] = {};
-  return PageOrigin_Read(npp, origin, sizeof origin) && PageOrigin_Listed(origin, GATEWAY_PAGE_ORIGINS);
+  return ReadPageOrigin(npp, origin, sizeof origin) && PageOrigin_Listed(origin, GATEWAY_PAGE_ORIGINS);
 }
 
 // Loads dir + separator + name; a path that does not fit the 256-character buffer is not loaded.
