@@ -11,7 +11,8 @@
 # keyed/zoRozoridEverid.so (or .dll) and payment-demo (or payment-demo.exe), copied from its
 # build/<build>/shell, build/<build>/tests/payment/keyed and build/<build>/tools/demo. The plug-ins
 # here check the page's origin (the demo's page is on the listed test gateway origin) and, with the
-# key, the modules before loading them; the difference is what those checks cost.
+# key, the modules before loading them; the difference is what those checks cost. The last line of
+# each build is MV_start on a page of an unlisted origin: the origin check and the refusal alone.
 # Needs both builds (`make build`) and ports 18080/18443: run it in a network namespace of its own.
 # Usage: tools/bench/release_bench.sh [RUNS] [BEFORE_DIR]
 set -euo pipefail
@@ -41,7 +42,9 @@ ms_since() { awk -v a="$1" -v b="$(date +%s%N)" 'BEGIN { printf "%.3f\n", (b - a
 mkdir -p "$bench"
 src=$bench/release-src
 rm -rf "$src" && mkdir -p "$src"
-cp build/win32/sample_modules/MVcontrol70.dll build/win32/sample_modules/MVmainUI70.dll "$src/"
+modules=build/win32/sample_modules  # the product's modules; the check build's where win32 is not built
+[ -f $modules/MVcontrol70.dll ] || modules=build/win64/sample_modules
+cp $modules/MVcontrol70.dll $modules/MVmainUI70.dll "$src/"
 key=build/native/testwork/release_keys/release.pem
 for mode in unsigned signed; do
   args=()
@@ -51,7 +54,7 @@ for mode in unsigned signed; do
     ASAN_OPTIONS=detect_leaks=0 "$gateway_bin" pack "${args[@]}" "$src" "$bench/release-out" >/dev/null
     ms_since "$t0"
   done | stats)
-  printf 'pack, win32 sample modules, %-8s (median / mean ms over %s runs): %s\n' "$mode" "$runs" "$times"
+  printf 'pack, %s, %-8s (median / mean ms over %s runs): %s\n' "$modules" "$mode" "$runs" "$times"
 done
 echo
 
@@ -88,6 +91,11 @@ measure() {
         "$version" "$plugin" "$release" "$nothing" "$fetch"
     done
   done
+  # A page of an origin the build does not list: MV_start is the origin check and its refusal alone.
+  local refused
+  refused=$({ "$@" "$root/build/$b/tools/demo/payment-demo$exe" "$([ $b != native ] && echo Z:)$root/build/$b/shell/zoRozoridEverid.$ext" \
+    --product VexoRelease --payments "$runs" --quiet --page-url https://shop.example/checkout.html || true; } | start_times | stats)
+  printf '  now    plain plug-in, page of an unlisted origin: MV_start (refused) %s\n' "$refused"
   "$fixture" stop "$work"
 }
 
