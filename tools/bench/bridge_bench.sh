@@ -18,7 +18,7 @@ echo "== nphost, plug-in called directly"
 local_gateway_start "$native/tools/gateway/vexo-gateway" "$work/gateway" "$plain"/sample_modules/* || exit 1
 mkdir -p "$work/nphost-home"
 HOME=$work/nphost-home XDG_DATA_HOME=$work/nphost-home/.local/share "$plain/tools/nphost/nphost" \
-  "$root/tools/bench/bridge_calls.html" 2>&1 | grep '^page: '
+  --url http://127.0.0.1:18080/bridge_calls.html "$root/tools/bench/bridge_calls.html" 2>&1 | grep '^page: '
 local_gateway_stop
 
 echo "== Chromium headless, extension and vexo-bridge"
