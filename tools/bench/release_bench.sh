@@ -9,7 +9,8 @@
 # With BEFORE_DIR, the same MV_start runs also with the plug-ins of another commit, side by side
 # ("before"): BEFORE_DIR/<build>/ holds that commit's zoRozoridEverid.so (or .dll),
 # keyed/zoRozoridEverid.so (or .dll) and payment-demo (or payment-demo.exe), copied from its
-# build/<build>/shell, build/<build>/tests/payment/keyed and build/<build>/tools/demo. The plug-ins
+# build/<build>/shell, build/<build>/tests/payment/keyed and build/<build>/tools/demo (its keyed
+# plug-in built with this build's test key: copy build/<build>/testwork/release_keys there first). The plug-ins
 # here check the page's origin (the demo's page is on the listed test gateway origin) and, with the
 # key, the modules before loading them; the difference is what those checks cost. The last line of
 # each build is MV_start on a page of an unlisted origin: the origin check and the refusal alone.
