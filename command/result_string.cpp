@@ -9,6 +9,9 @@ const char RESULT_CODE_LOAD_FAILED[] = "P002";
 const char RESULT_MSG_LOAD_FAILED[] = "\xB0\xE1\xC1\xA6\xB8\xF0\xB5\xE2 LOAD \xBD\xC7\xC6\xD0";
 const char RESULT_CODE_UPDATE_FAILED[] = "P003";
 const char RESULT_MSG_UPDATE_FAILED[] = "\xB0\xE1\xC1\xA6\xB8\xF0\xB5\xE2 UPDATE \xBD\xC7\xC6\xD0";
+const char RESULT_CODE_PAGE_REFUSED[] = "P004";
+const char RESULT_MSG_PAGE_REFUSED[] =
+    "\xC7\xE3\xBF\xEB\xB5\xC7\xC1\xF6 \xBE\xCA\xC0\xBA \xB0\xE1\xC1\xA6 \xC6\xE4\xC0\xCC\xC1\xF6";
 
 int FormatResult(const char* code, const char* message, char* buffer, int capacity) {
   if (buffer == nullptr || capacity < 1) return 0;

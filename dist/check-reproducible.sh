@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the release files of the current commit twice, in two clones at different paths, without
 # the compiler cache, and compares them byte for byte (DLL, debug file, installer). Exits 0 when
-# they are identical. Takes a few minutes; not part of `make test`.
+# they are identical. Takes a few minutes; not part of `make test`. The clones are built in the
+# default configuration, a development build (no release key): its files are the "-dev" ones.
 #   dist/check-reproducible.sh [WORK_DIR]     (default: a new folder under /tmp, removed at the end)
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -25,7 +26,7 @@ for dir in "${dirs[@]}"; do
   (cd "$dir" &&
     cmake --preset win32 >/dev/null &&
     cmake --build --preset win32 --target zoRozoridEverid >"$dir.build.log" 2>&1 &&
-    dist/make-dist.sh --out "$dir/dist/out") || {
+    dist/make-dist.sh --dev --out "$dir/dist/out") || {
     echo "check-reproducible: the build in $dir failed (log: $dir.build.log)" >&2
     exit 1
   }

@@ -11,6 +11,8 @@
 ;                              FileOpenName, FileExtents
 ;   VEXO_SIGN (optional)       a command that signs the file given as its last argument in place
 ;   VEXO_BRIDGE_DIR, VEXO_BRIDGE_NAME (optional)  the browser bridge host (see bridge.nsh)
+;   VEXO_DEV_NOTE (optional)   a development build: what it lacks, shown on the first page; the
+;                              product is named a development build in the title and uninstall entry
 
 !ifdef VEXO_TARGET
 Target ${VEXO_TARGET}  ; amd64-unicode for the 64-bit check build's installer
@@ -30,7 +32,11 @@ ManifestDPIAware true
 !define PLUGIN_ID "${PLUGIN_ID_PREFIX}${VEXO_VERSION}"
 !define PLUGINS_KEY "Software\MozillaPlugins"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\VexoMirovanPlugin"
-!define DISPLAY_NAME "${VEXO_PRODUCT} Plugin"
+!ifdef VEXO_DEV_NOTE
+  !define DISPLAY_NAME "${VEXO_PRODUCT} Plugin (development build)"
+!else
+  !define DISPLAY_NAME "${VEXO_PRODUCT} Plugin"
+!endif
 
 Name "${DISPLAY_NAME} ${VEXO_VERSION}"
 OutFile "${VEXO_OUT}"
@@ -54,6 +60,10 @@ VIAddVersionKey /LANG=0 "LegalCopyright" "${VEXO_COPYRIGHT}"
   !finalize '${VEXO_SIGN} "%1"'
 !endif
 
+!ifdef VEXO_DEV_NOTE
+  ; The first page: above the folder choice, in every language.
+  DirText "${VEXO_DEV_NOTE}"
+!endif
 Page directory
 Page instfiles
 UninstPage uninstConfirm

@@ -8,12 +8,17 @@
 #   OUT/SHA256SUMS                   the SHA-256 of each file, also printed
 # The version and every product text come from the DLL's version resource.
 #
-#   dist/make-dist.sh [--dll DLL] [--out DIR] [--bridge DIR] [--arch i686|x86_64]
+#   dist/make-dist.sh [--dev] [--dll DLL] [--out DIR] [--bridge DIR] [--arch i686|x86_64]
 # Defaults: build/win32/shell/zoRozoridEverid.dll, dist/out, and build/win32/bridge/dist when that
 # folder exists (the browser bridge host and its manifests, see dist/bridge.nsh).
 # Signing: VEXO_SIGN_CERT and VEXO_SIGN_KEY (PEM files) sign the DLL, the uninstaller and the
 # installer (see dist/sign.sh); without them the files are unsigned and the output says so.
 # SOURCE_DATE_EPOCH (default: the time of the last commit) dates the files written.
+# Release files are made only from a DLL with a release key and a page origin list built in (read
+# from the DLL itself): its module updates are signed and only listed pages can start a payment.
+# Anything else is a development build, made only when asked for with --dev (or VEXO_DIST_DEV=1):
+# its files carry "-dev" in their names, and its installer says so on its first page and in the
+# uninstall entry.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(dirname "$here")
@@ -21,8 +26,11 @@ dll=$root/build/win32/shell/zoRozoridEverid.dll
 out=$here/out
 bridge=$root/build/win32/bridge/dist
 arch=i686  # x86_64 for the 64-bit check build's files (a 64-bit installer)
+dev=${VEXO_DIST_DEV:-0}
+[ "$dev" = 0 ] || dev=1
 while [ $# -gt 0 ]; do
   case $1 in
+    --dev) dev=1; shift ;;
     --dll) dll=$2; shift 2 ;;
     --out) out=$2; shift 2 ;;
     --bridge) bridge=$2; shift 2 ;;
@@ -45,12 +53,41 @@ value() { sed -n "s/^ *VALUE \"$1\", \"\(.*\)\"\r\?$/\1/p" <<<"$rc" | head -1; }
 version=$(sed -n 's/^ *FILEVERSION \([0-9]*\), *\([0-9]*\), *\([0-9]*\), *\([0-9]*\).*/\1.\2.\3.\4/p' <<<"$rc")
 [ -n "$version" ] || { echo "make-dist: $dll has no version resource" >&2; exit 1; }
 
+# What the DLL has built in: the release key's PEM text, and the origin list after its marker.
+built_in=$(strings -a "$dll")
+key_built_in=0
+grep -q -e '-----BEGIN PUBLIC KEY-----' <<<"$built_in" && key_built_in=1
+origins=$(sed -n 's/^vexo-page-origins=//p' <<<"$built_in" | head -1)
+missing=() lacks=()
+if [ $key_built_in = 0 ]; then
+  missing+=("no release key (configure with -DVEXO_RELEASE_PUBLIC_KEY=release-key.pub.pem): anyone on a customer's network could replace the payment modules")
+  lacks+=("unsigned module updates")
+fi
+if [ -z "$origins" ]; then
+  missing+=("no page origin list (configure with -DVEXO_BRIDGE_ORIGINS=https://pay.example.com): any web page could start a payment")
+  lacks+=("any web page can start a payment")
+fi
+suffix="" dev_note=""
+if [ ${#missing[@]} -gt 0 ]; then
+  if [ $dev = 0 ]; then
+    echo "make-dist: $dll is not a release build:" >&2
+    printf '  - %s\n' "${missing[@]}" >&2
+    echo "make-dist: build it with both, or ask for a development build: make-dist.sh --dev (or VEXO_DIST_DEV=1)" >&2
+    exit 1
+  fi
+  suffix=-dev
+  dev_note="DEVELOPMENT BUILD, not for customers: $(IFS=','; echo "${lacks[*]}" | sed 's/,/, /g')."
+  echo "make-dist: $dev_note Files named *$suffix*."
+else
+  echo "make-dist: release build: signed module updates, payments only from pages on $origins"
+fi
+
 rm -rf "$out"
 mkdir -p "$out"
 # makensis reads the files from the script's folder: every path absolute.
 out=$(cd "$out" && pwd)
 dll=$(cd "$(dirname "$dll")" && pwd)/$(basename "$dll")
-base=$(basename "$dll")
+base=$(basename "$dll" .dll)$suffix.dll
 "$tools-objcopy" --only-keep-debug "$dll" "$out/$base.debug"
 "$tools-objcopy" --strip-all --add-gnu-debuglink="$out/$base.debug" "$dll" "$out/$base"
 
@@ -76,7 +113,9 @@ if [ -f "$bridge/vexo-bridge.exe" ]; then
   echo "make-dist: with the browser bridge host $name from $bridge"
 fi
 
-setup=vexo-plugin-setup-$version.exe
+setup=vexo-plugin-setup-$version$suffix.exe
+developing=()
+[ -z "$dev_note" ] || developing=("-DVEXO_DEV_NOTE=$dev_note")
 makensis -V2 -INPUTCHARSET UTF8 \
   "-DVEXO_DLL=$out/$base" "-DVEXO_OUT=$out/$setup" "-DVEXO_VERSION=$version" \
   "-DVEXO_PRODUCT=$(value ProductName)" "-DVEXO_COMPANY=$(value CompanyName)" \
@@ -84,6 +123,7 @@ makensis -V2 -INPUTCHARSET UTF8 \
   "-DVEXO_MIME=$(value MIMEType)" "-DVEXO_MIME_DESCRIPTION=$(value FileOpenName)" \
   "-DVEXO_SUFFIXES=$(value FileExtents)" \
   "${signing[@]+"${signing[@]}"}" "${bridging[@]+"${bridging[@]}"}" "${target[@]+"${target[@]}"}" \
+  "${developing[@]+"${developing[@]}"}" \
   "$here/installer.nsi"
 
 (cd "$out" && sha256sum "$base" "$base.debug" "$setup" $(ls bridge/vexo-bridge.exe 2>/dev/null) > SHA256SUMS)

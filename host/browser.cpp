@@ -388,6 +388,23 @@ void Browser::SetDocumentValue(int32_t number) {
   SetProperty(window_, "document", value);
 }
 
+void Browser::SetPageUrl(const std::string& url) {
+  if (window_ == nullptr) return;
+  if (url.empty()) {
+    BrowserCallbacks::RemoveProperty(nullptr, window_, Id("location"));
+    return;
+  }
+  PageValue location;
+  location.type = NPVariantType_Object;
+  location.object = CreateHostObject();
+  PageValue href;
+  href.type = NPVariantType_String;
+  href.text = url;
+  SetProperty(location.object, "href", href);
+  SetProperty(window_, "location", location);
+  BrowserCallbacks::ReleaseObject(location.object);  // the window holds it now
+}
+
 PageValue Browser::Property(NPObject* object, const char* name) {
   NPVariant v;
   VOID_TO_NPVARIANT(v);

@@ -59,6 +59,8 @@ class Browser {
   NPObject* document() const { return document_; }
   void SetTitle(const std::string& title);  // a document "title" string property
   void SetDocumentValue(int32_t value);      // window.document reads as an integer, not an object
+  // The page's address: window.location, an object whose "href" is url (empty: no location).
+  void SetPageUrl(const std::string& url);
   // Property access as page script sees it (nullptr / void when absent).
   PageValue Property(NPObject* object, const char* name);
   bool HasOwnProperty(NPObject* object, const char* name);

@@ -15,6 +15,19 @@ namespace {
 constexpr int kPathCapacity = 256;
 constexpr int kStampCapacity = 128;
 constexpr int kRecordCapacity = 8196;
+constexpr char kSignatureSuffix[] = ".sig";
+
+// The signature of a signed release's table (fetched beside it as <table>.sig) goes beside the
+// installed table; a table without one leaves no signature of an older table there.
+void KeepSignatureBesideTable(const char* moduleDir, const char* fetchedPath) {
+  char fetched[kPathCapacity + sizeof kSignatureSuffix] = {};
+  char installed[kPathCapacity + sizeof kSignatureSuffix] = {};
+  char name[sizeof VERSION_TABLE_NAME + sizeof kSignatureSuffix] = {};
+  snprintf(fetched, sizeof fetched, "%s%s", fetchedPath, kSignatureSuffix);
+  snprintf(name, sizeof name, "%s%s", VERSION_TABLE_NAME, kSignatureSuffix);
+  if (!Path_Join(installed, sizeof installed, moduleDir, name)) return;
+  if (File_Replace(fetched, installed) != STATUS_OK) File_Remove(installed);
+}
 
 // moduleDir\temp\name into out: 0 or ERR_TOO_SMALL (out emptied).
 int TempPath(const char* moduleDir, const char* name, char* out, int capacity) {
@@ -75,6 +88,7 @@ int WriteInstallRecord(const char* moduleDir, const char* fetchedPath) {
   int result = 0;
   if (File_ReadAll(fetchedPath, content, INSTALL_RECORD_MAX_TABLE) >= 0) {
     File_Remove(fetchedPath);
+    KeepSignatureBesideTable(moduleDir, fetchedPath);
     char stamp[kStampCapacity] = {};
     Time_Format(stamp, INSTALL_STAMP_FORMAT, -1, sizeof stamp);
     result = -1;
@@ -91,6 +105,9 @@ int WriteInstallRecord(const char* moduleDir, const char* fetchedPath) {
 
 int DiscardFetchedTable(const char* fetchedPath) {
   if (fetchedPath == nullptr || fetchedPath[0] == '\0') return ERR_NO_FILE;
+  char signature[kPathCapacity + sizeof kSignatureSuffix] = {};
+  snprintf(signature, sizeof signature, "%s%s", fetchedPath, kSignatureSuffix);
+  File_Remove(signature);
   return File_Remove(fetchedPath);
 }
 

@@ -1,5 +1,5 @@
-// Loading the payment modules: LoadLibraryA / GetProcAddress / FreeLibrary on Windows,
-// dlopen / dlsym / dlclose elsewhere.
+// Loading the payment modules by full path: LoadLibraryExA (a module's own imports are found in its
+// folder first) / GetProcAddress / FreeLibrary on Windows, dlopen / dlsym / dlclose elsewhere.
 #pragma once
 
 using ModuleHandle = void*;

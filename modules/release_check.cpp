@@ -14,6 +14,7 @@ namespace {
 
 constexpr int kValueCapacity = 128;
 constexpr int kFileChunk = 16384;
+constexpr int kPathCapacity = 256;  // a table path, terminator included
 
 // A decimal number of digits only (no sign, no blanks), at most max: false for anything else.
 bool ReadDecimal(const char* text, int64_t max, int64_t* value) {
@@ -86,6 +87,13 @@ int Release_VerifyTable(const char* tablePath, const char* signaturePath) {
   return STATUS_OK;
 }
 
+int Release_VerifyTableFile(const char* tablePath) {
+  char signaturePath[kPathCapacity + sizeof RELEASE_SIGNATURE_SUFFIX] = {};
+  const int n = snprintf(signaturePath, sizeof signaturePath, "%s%s", tablePath, RELEASE_SIGNATURE_SUFFIX);
+  if (n < 0 || n >= static_cast<int>(sizeof signaturePath)) return ERR_RELEASE_SIGNATURE;
+  return Release_VerifyTable(tablePath, signaturePath);
+}
+
 int Release_CheckSerial(const char* fetchedTablePath, const char* localTablePath) {
   int64_t fetched = 0;
   int64_t installed = 0;
@@ -96,15 +104,28 @@ int Release_CheckSerial(const char* fetchedTablePath, const char* localTablePath
   return STATUS_OK;
 }
 
-int Release_ReadFileCheck(const char* tablePath, const char* fileName, ReleaseFileCheck* check) {
+namespace {
+
+int ReadCheck(const char* tablePath, const char* fileName, const char* hashKey, const char* sizeKey,
+              ReleaseFileCheck* check) {
   char hash[kValueCapacity] = {};
   char size[kValueCapacity] = {};
-  if (Profile_GetString(fileName, RELEASE_SHA256_KEY, nullptr, hash, sizeof hash, tablePath) != STATUS_OK ||
-      Profile_GetString(fileName, RELEASE_SIZE_KEY, nullptr, size, sizeof size, tablePath) != STATUS_OK ||
+  if (Profile_GetString(fileName, hashKey, nullptr, hash, sizeof hash, tablePath) != STATUS_OK ||
+      Profile_GetString(fileName, sizeKey, nullptr, size, sizeof size, tablePath) != STATUS_OK ||
       !ReadSha256(hash, check->sha256) || !ReadDecimal(size, INT64_C(0x7fffffff), &check->size)) {
     return ERR_RELEASE_FILE;
   }
   return STATUS_OK;
+}
+
+}  // namespace
+
+int Release_ReadFileCheck(const char* tablePath, const char* fileName, ReleaseFileCheck* check) {
+  return ReadCheck(tablePath, fileName, RELEASE_SHA256_KEY, RELEASE_SIZE_KEY, check);
+}
+
+int Release_ReadInstalledCheck(const char* tablePath, const char* fileName, ReleaseFileCheck* check) {
+  return ReadCheck(tablePath, fileName, RELEASE_INSTALLED_SHA256_KEY, RELEASE_INSTALLED_SIZE_KEY, check);
 }
 
 int Release_CheckFile(const char* path, const ReleaseFileCheck* check) {

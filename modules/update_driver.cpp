@@ -64,8 +64,9 @@ int CheckSignedTable(const char* tableUrl, const char* fetchedTable, const char*
   signatureLimits.maxBodyBytes = RELEASE_SIGNATURE_MAX;
   int result = DownloadTableFile(signatureUrl, signaturePath, signatureLimits);
   if (result == STATUS_OK) result = Release_VerifyTable(fetchedTable, signaturePath);
-  File_Remove(signaturePath);
   if (result == STATUS_OK) result = Release_CheckSerial(fetchedTable, localTable);
+  // A good signature stays beside the table: the modules are checked against it again before they
+  // are loaded, and MV_clean installs it with the table. DiscardFetchedTable removes it otherwise.
   return result;
 }
 

@@ -34,12 +34,16 @@ chrome.runtime.onConnect.addListener(function (page) {
     page.postMessage({ closed: 'the Vexo Pay host closed' + (error && error.message ? ': ' + error.message : '') });
     page.disconnect();
   });
+  // The host gives the plug-in the page's origin as its window.location: the browser's word for it,
+  // never the page's (an "origin" the page sent is overwritten).
+  var origin = senderOrigin(page.sender);
   page.onMessage.addListener(function (message) {
     if (!open) return;
     if (message && Array.isArray(message.t)) {
       timed[message.id] = message.t.concat(performance.timeOrigin + performance.now());
       delete message.t;
     }
+    if (message && message.op === 'open') message.origin = origin;
     host.postMessage(message);
   });
   page.onDisconnect.addListener(function () {

@@ -64,7 +64,12 @@ std::string BridgeSession::Answer(const char* message, size_t length) {
   const int number = static_cast<int>(object->number);
   if (op != nullptr && op->type == JsonValue::String) {
     if (op->text == "call") return Call(id, number, request);
-    if (op->text == "open") return Open(id, number);
+    if (op->text == "open") {
+      // The extension names the page's origin: the plug-in reads it as window.location.
+      const JsonValue* origin = request.Member("origin");
+      if (origin != nullptr && origin->type == JsonValue::String) browser_->SetPageUrl(origin->text + "/");
+      return Open(id, number);
+    }
     if (op->text == "close") return Close(id, number);
   }
   return ErrorAnswer(id, "\"op\" is not one of \"open\", \"call\", \"close\"");

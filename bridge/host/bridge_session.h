@@ -3,6 +3,8 @@
 //
 // Requests (JSON objects):
 //   {"id": I, "op": "open",  "object": N}                       a new plug-in instance for page object N
+//                                            the extension adds "origin": the page's origin, which
+//                                            the plug-in reads as its window.location
 //   {"id": I, "op": "call",  "object": N, "method": M, "args": [up to three strings]}
 //                                            M one of the plug-in's methods, "" the object's default call
 //   {"id": I, "op": "close", "object": N}                       destroys the instance of page object N

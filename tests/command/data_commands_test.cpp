@@ -22,6 +22,11 @@ const char UPDATE_FAILED_UTF8[] =
 
 class DataCommandsTest : public PluginObjectTest {
  protected:
+  // A page on an origin the build lists, so that MV_start goes past the page check.
+  void SetUp() override {
+    PluginObjectTest::SetUp();
+    browser.SetPageUrl("http://127.0.0.1:18080/checkout.html");
+  }
 
   // The object behind the page's handle (this file is built without the sanitizer's dynamic type
   // check: the class comes from the plug-in library).

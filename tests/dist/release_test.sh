@@ -1,29 +1,33 @@
 #!/usr/bin/env bash
 # The release files of the win32 build, in two steps (one ctest entry each, one JUnit report each):
 #
-#   release_test.sh files --work DIR --report XML --dll DLL --older-dll DLL
-#     Runs dist/make-dist.sh as `make dist` does: unsigned for the older build, signed with a test CA
-#     made here for the current one. Checks the version and the texts come from the DLL, the
-#     release DLL is stripped with its debug file beside it, the signatures verify against the test
-#     CA, and one changed byte breaks the DLL's signature. Needs no Wine.
+#   release_test.sh files --work DIR --report XML --dll DLL --older-dll DLL --release-dll DLL
+#     Runs dist/make-dist.sh as `make dist` does: the builds without a release key are development
+#     builds (refused without --dev, "-dev" files with it), unsigned for the older build, signed with
+#     a test CA made here for the current one; RELEASE-DLL (release key and origin list built in)
+#     gives release files. Checks the version and the texts come from the DLL, the release DLL is
+#     stripped with its debug file beside it, the signatures verify against the test CA, and one
+#     changed byte breaks the DLL's signature. Needs no Wine.
 #
 #   release_test.sh installer --work DIR --report XML --files DIR --nphost EXE --holder EXE
-#                   --gateway BIN --modules DIR --page HTML --expected FILE --prefix WINEPREFIX
+#                   --gateway BIN --modules DIR --page HTML --expected FILE --refused FILE --prefix WINEPREFIX
 #     Under Wine, in a copy of the build's Wine prefix (the other tests never see what the
 #     installers do): installs the older build silently, upgrades it to the current one while a
 #     program holds the old DLL loaded, pays through the plug-in found in the registry as a browser
-#     finds it, and uninstalls. FILES is the work folder of the "files" step.
+#     finds it, installs the release build over it and sees it refuse a page of an unlisted origin,
+#     and uninstalls. FILES is the work folder of the "files" step.
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../.." && pwd)
 step=${1:?files or installer}
 shift
-arch=i686 work="" report="" dll="" older_dll="" files="" nphost="" holder="" gateway="" modules="" page="" expected="" prefix=""
+arch=i686 work="" report="" dll="" older_dll="" release_dll="" files="" nphost="" holder="" gateway="" modules="" page="" expected="" refused="" prefix=""
 while [ $# -gt 0 ]; do
   case $1 in
     --arch) arch=$2 ;; --work) work=$2 ;; --report) report=$2 ;; --dll) dll=$2 ;; --older-dll) older_dll=$2 ;;
+    --release-dll) release_dll=$2 ;;
     --files) files=$2 ;; --nphost) nphost=$2 ;; --holder) holder=$2 ;; --gateway) gateway=$2 ;;
-    --modules) modules=$2 ;; --page) page=$2 ;; --expected) expected=$2 ;; --prefix) prefix=$2 ;;
+    --modules) modules=$2 ;; --page) page=$2 ;; --expected) expected=$2 ;; --refused) refused=$2 ;; --prefix) prefix=$2 ;;
     *) echo "release_test: unknown option $1" >&2; exit 2 ;;
   esac
   shift 2
@@ -35,6 +39,7 @@ wine_runner=wine-run.sh
 rm -rf "$work"
 mkdir -p "$work"
 plugin=zoRozoridEverid.dll
+dev_plugin=zoRozoridEverid-dev.dll  # a development build's release files
 
 # Test cases: start_case NAME, then problem TEXT for each failed check.
 cases=() case_name="" case_problem=""
@@ -98,56 +103,72 @@ verifies() { osslsigncode verify -CAfile "$work/ca/ca.pem" -in "$1" >"$1.verify"
 files_step() {
   local dist=$root/dist/make-dist.sh out
 
+  start_case release_files_need_a_release_key_and_an_origin_list
+  # The builds of the tests have no release key: no release files without --dev.
+  if env -u VEXO_DIST_DEV "$dist" --arch "$arch" --dll "$older_dll" --out "$work/refused" >"$work/refused.log" 2>&1; then
+    problem "make-dist made release files from a DLL without a release key"
+  fi
+  grep -q "is not a release build" "$work/refused.log" && grep -q "no release key" "$work/refused.log" &&
+    grep -q -e "--dev" "$work/refused.log" || { cat "$work/refused.log" >&2; problem "the refusal does not say why and what to do"; }
+  [ ! -e "$work/refused" ] || problem "a refused make-dist wrote files"
+  if ! "$dist" --arch "$arch" --dll "$release_dll" --out "$work/release" --bridge "$work/no-bridge" >"$work/release.log" 2>&1; then
+    cat "$work/release.log" >&2
+    problem "make-dist refused a DLL with a release key and an origin list"
+  fi
+  [ "$(cd "$work/release" 2>/dev/null && ls | grep -c -e -dev)" = 0 ] && [ -f "$work/release/$plugin" ] ||
+    problem "the release files are not named as releases: $(ls "$work/release" 2>/dev/null | tr '\n' ' ')"
+
   start_case installer_named_by_the_dll_version
   # No bridge folder: the plug-in alone, whatever else the build folder holds.
-  if ! env -u VEXO_SIGN_CERT -u VEXO_SIGN_KEY "$dist" --arch "$arch" --dll "$older_dll" --out "$work/older" \
+  if ! env -u VEXO_SIGN_CERT -u VEXO_SIGN_KEY "$dist" --dev --arch "$arch" --dll "$older_dll" --out "$work/older" \
       --bridge "$work/no-bridge" >"$work/older.log" 2>&1; then
     cat "$work/older.log" >&2
-    problem "make-dist failed on the older build"
+    problem "make-dist --dev failed on the older build"
   fi
   # The older build differs from the product only in its version resource.
-  [ -f "$work/older/vexo-plugin-setup-1.0.1706.20.exe" ] || problem "no installer named by the DLL's version 1.0.1706.20"
+  [ -f "$work/older/vexo-plugin-setup-1.0.1706.20-dev.exe" ] || problem "no installer named by the DLL's version 1.0.1706.20 and -dev"
   grep -q "UNSIGNED" "$work/older.log" || problem "an unsigned build does not say so"
+  grep -q "DEVELOPMENT BUILD" "$work/older.log" || problem "a development build does not say so"
   (cd "$work/older" && sha256sum --quiet -c SHA256SUMS) || problem "SHA256SUMS does not match the files"
-  grep -q "^[0-9a-f]\{64\}  vexo-plugin-setup-1.0.1706.20.exe$" "$work/older.log" || problem "no SHA-256 printed"
+  grep -q "^[0-9a-f]\{64\}  vexo-plugin-setup-1.0.1706.20-dev.exe$" "$work/older.log" || problem "no SHA-256 printed"
 
   start_case release_dll_stripped_with_debug_file
   out=$work/older
-  [ "$($mingw-nm "$out/$plugin" 2>&1)" = "$mingw-nm: $out/$plugin: no symbols" ] ||
+  [ "$($mingw-nm "$out/$dev_plugin" 2>&1)" = "$mingw-nm: $out/$dev_plugin: no symbols" ] ||
     problem "the release DLL keeps symbols"
-  $mingw-objdump -h "$out/$plugin" | grep -q ' \.gnu_debuglink ' || problem "the release DLL names no debug file"
-  $mingw-objdump -h "$out/$plugin" | grep -q ' \.debug_' && problem "the release DLL keeps debug sections"
-  $mingw-objdump -h "$out/$plugin.debug" | grep -q ' \.debug_line ' || problem "the debug file has no line table"
+  $mingw-objdump -h "$out/$dev_plugin" | grep -q ' \.gnu_debuglink ' || problem "the release DLL names no debug file"
+  $mingw-objdump -h "$out/$dev_plugin" | grep -q ' \.debug_' && problem "the release DLL keeps debug sections"
+  $mingw-objdump -h "$out/$dev_plugin.debug" | grep -q ' \.debug_line ' || problem "the debug file has no line table"
   # Same code: the stripped DLL's text section is the build's.
   $mingw-objcopy -O binary -j .text "$older_dll" "$work/build.text"
-  $mingw-objcopy -O binary -j .text "$out/$plugin" "$work/release.text"
+  $mingw-objcopy -O binary -j .text "$out/$dev_plugin" "$work/release.text"
   cmp -s "$work/build.text" "$work/release.text" || problem "the release DLL's code differs from the build's"
 
   start_case signed_files_verify
   make_test_ca "$work/ca" || problem "cannot make the test CA"
-  if ! VEXO_SIGN_CERT=$work/ca/sign.pem VEXO_SIGN_KEY=$work/ca/sign.key "$dist" --arch "$arch" --dll "$dll" \
+  if ! VEXO_SIGN_CERT=$work/ca/sign.pem VEXO_SIGN_KEY=$work/ca/sign.key VEXO_DIST_DEV=1 "$dist" --arch "$arch" --dll "$dll" \
       --out "$work/current" --bridge "$work/no-bridge" >"$work/current.log" 2>&1; then
     cat "$work/current.log" >&2
     problem "make-dist failed with a signing key"
   fi
   grep -q "UNSIGNED" "$work/current.log" && problem "a signed build says it is unsigned"
-  verifies "$work/current/$plugin" || problem "the DLL's signature does not verify"
+  verifies "$work/current/$dev_plugin" || problem "the DLL's signature does not verify"
   local setup
   setup=$(ls "$work/current"/vexo-plugin-setup-*.exe 2>/dev/null | head -1)
   [ -n "$setup" ] && verifies "$setup" || problem "the installer's signature does not verify"
-  grep -q "Message digest algorithm  : SHA256" "$work/current/$plugin.verify" || problem "not signed with SHA-256"
+  grep -q "Message digest algorithm  : SHA256" "$work/current/$dev_plugin.verify" || problem "not signed with SHA-256"
   # A file signed by another CA does not verify against this one.
-  verifies "$work/older/$plugin" && problem "an unsigned DLL verifies"
+  verifies "$work/older/$dev_plugin" && problem "an unsigned DLL verifies"
 
   start_case changed_byte_fails_verification
   local copy=$work/changed.dll size at offset byte
-  cp "$work/current/$plugin" "$copy"
+  cp "$work/current/$dev_plugin" "$copy"
   # One byte in the middle of the code section.
   read -r size at < <($mingw-objdump -h "$copy" | awk '$2 == ".text" { print $3, $6 }')
   offset=$((0x$at + 0x$size / 2))
   byte=$(od -An -tu1 -j "$offset" -N1 "$copy")
   printf "\\$(printf %03o $(((byte + 1) % 256)))" | dd of="$copy" bs=1 seek="$offset" conv=notrunc status=none
-  cmp -s "$copy" "$work/current/$plugin" && problem "the byte was not changed"
+  cmp -s "$copy" "$work/current/$dev_plugin" && problem "the byte was not changed"
   verifies "$copy" && problem "a DLL changed after signing still verifies"
 }
 
@@ -173,9 +194,11 @@ registry_values() {
 plugins_key='HKEY_CURRENT_USER\Software\MozillaPlugins'
 uninstall_key='HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Uninstall\VexoMirovanPlugin'
 
-# What the installer of VERSION must have written, the installed files being in place.
+# What the installer of VERSION (a development build unless the second argument is "release")
+# must have written, the installed files being in place.
 expected_registry() {
-  local version=$1 id kb=0 f
+  local version=$1 id kb=0 f display="Vexo Plugin (development build)"
+  [ "${2:-}" = release ] && display="Vexo Plugin"
   id="$plugins_key\\@vexo.co.kr/Mirovan,version=$version"
   for f in "$instdir"/*; do [ -f "$f" ] && kb=$((kb + ($(stat -c %s "$f") + 1023) / 1024)); done
   {
@@ -186,7 +209,7 @@ expected_registry() {
     echo "$id|Description|REG_SZ|Vexo Plugin v.$version"
     echo "$id\\MimeTypes\\application/mirovanplugin|Description|REG_SZ|mirovanplugin"
     echo "$id\\MimeTypes\\application/mirovanplugin|Suffixes|REG_SZ|rts"
-    echo "$uninstall_key|DisplayName|REG_SZ|Vexo Plugin"
+    echo "$uninstall_key|DisplayName|REG_SZ|$display"
     echo "$uninstall_key|DisplayVersion|REG_SZ|$version"
     echo "$uninstall_key|Publisher|REG_SZ|Vexo Co., Ltd."
     echo "$uninstall_key|DisplayIcon|REG_SZ|$instdir_win\\uninstall.exe,0"
@@ -200,7 +223,7 @@ expected_registry() {
 }
 
 check_registry() {
-  expected_registry "$1" >"$work/registry.expected"
+  expected_registry "$1" "${2:-}" >"$work/registry.expected"
   { registry_values "$plugins_key"; registry_values "$uninstall_key"; } | sort >"$work/registry.actual"
   diff -u "$work/registry.expected" "$work/registry.actual" >&2 || problem "the registry differs from what version $1 installs"
 }
@@ -241,8 +264,8 @@ installer_step() {
   older_setup=$(ls "$files/older"/vexo-plugin-setup-*.exe | head -1)
   current_setup=$(ls "$files/current"/vexo-plugin-setup-*.exe | head -1)
   local older_version current_version
-  older_version=$(basename "$older_setup" .exe); older_version=${older_version#vexo-plugin-setup-}
-  current_version=$(basename "$current_setup" .exe); current_version=${current_version#vexo-plugin-setup-}
+  older_version=$(basename "$older_setup" -dev.exe); older_version=${older_version#vexo-plugin-setup-}
+  current_version=$(basename "$current_setup" -dev.exe); current_version=${current_version#vexo-plugin-setup-}
 
   # A copy of the build's prefix (or a new one): what the installers do stays in it. Its system
   # files are hard links (Wine only reads them); what Wine writes are copies: the registry, the
@@ -280,7 +303,7 @@ installer_step() {
   status=$?
   echo "release_test: install under Wine: $(seconds_since "$t0") s" | tee "$work/install-time"
   [ "$status" -eq 0 ] || problem "the installer exited with $status"
-  check_files "$plugin=$files/older/$plugin" uninstall.exe
+  check_files "$plugin=$files/older/$dev_plugin" uninstall.exe
   check_registry "$older_version"
 
   start_case upgrade_while_the_old_plugin_is_loaded
@@ -292,7 +315,7 @@ installer_step() {
   status=$?
   [ "$status" -eq 0 ] || problem "the upgrade exited with $status"
   # The loaded DLL was moved aside, the new one is in its place, one registration of the new version.
-  check_files "$plugin=$files/current/$plugin" "$plugin.1.old=$files/older/$plugin" uninstall.exe
+  check_files "$plugin=$files/current/$dev_plugin" "$plugin.1.old=$files/older/$dev_plugin" uninstall.exe
   check_registry "$current_version"
   osslsigncode verify -CAfile "$files/ca/ca.pem" -in "$instdir/uninstall.exe" >"$work/uninstaller.verify" 2>&1 ||
     problem "the installed uninstaller's signature does not verify"
@@ -302,7 +325,7 @@ installer_step() {
   wine_run "$instdir_win\\uninstall.exe" /S "_?=$instdir_win"
   status=$?
   [ "$status" -eq 2 ] || problem "the uninstaller exited with $status while the plug-in was in use"
-  check_files "$plugin=$files/current/$plugin" "$plugin.1.old=$files/older/$plugin" uninstall.exe
+  check_files "$plugin=$files/current/$dev_plugin" "$plugin.1.old=$files/older/$dev_plugin" uninstall.exe
   check_registry "$current_version"
   touch "$work/stop-holder"
   wait "$holder_pid"
@@ -310,10 +333,25 @@ installer_step() {
   start_case registered_plugin_pays
   "$root/tests/tools/page_test.sh" --gateway "$gateway" --modules "$modules" --expected "$expected" \
     --expect-text "nphost: plug-in $instdir_win\\$plugin" --work "$work/page" -- \
-    "$root/cmake/$wine_runner" "$nphost" --registered "Z:$page" >"$work/page.log" 2>&1 ||
+    "$root/cmake/$wine_runner" "$nphost" --registered --url http://127.0.0.1:18080/checkout.html "Z:$page" \
+    >"$work/page.log" 2>&1 ||
     { cat "$work/page.log" >&2; problem "the checkout page did not pay through the registered plug-in"; }
   (cd "$modules_home" 2>/dev/null && find . | sort) >"$work/modules.before"
   grep -q 'ActiveX/MVmainUI70.dll$' "$work/modules.before" || problem "the payment left no module directory"
+
+  start_case release_build_refuses_an_unlisted_page
+  wine_run "$(ls "$files/release"/vexo-plugin-setup-*.exe | head -1)" /S
+  status=$?
+  [ "$status" -eq 0 ] || problem "the release installer exited with $status"
+  check_files "$plugin=$files/release/$plugin" uninstall.exe
+  check_registry "$current_version" release
+  # Nothing is fetched for that page: no gateway runs, and the module directory stays as it was.
+  "$root/tests/tools/page_test.sh" --expected "$refused" --status 1 --work "$work/refused-page" -- \
+    "$root/cmake/$wine_runner" "$nphost" --registered --url https://shop.example/checkout.html "Z:$page" \
+    >"$work/refused-page.log" 2>&1 ||
+    { cat "$work/refused-page.log" >&2; problem "the release build did not refuse a page of an unlisted origin"; }
+  (cd "$modules_home" 2>/dev/null && find . | sort) | cmp -s - "$work/modules.before" ||
+    problem "the refused page changed the module directory"
 
   start_case uninstall_removes_what_the_installer_added
   t0=$(date +%s%N)

@@ -14,6 +14,8 @@
 #include "common/plugin_fixture.h"
 
 const char kTestGatewayAddr[] = "http://127.0.0.1:18080/plugin/file";
+// The checkout page's address: on the test gateway's origin, which the build lists.
+const char kCheckoutPageUrl[] = "http://127.0.0.1:18080/checkout.html";
 const char kProductionAddr[] = "https://localhost:18443/plugin/file";
 const char kControl[] = "MVcontrol70.dll";
 const char kMain[] = "MVmainUI70.dll";
@@ -34,6 +36,7 @@ class PaymentPage : public PluginObjectTest {
   void SetUp() override {
     PluginObjectTest::SetUp();
     if (HasFatalFailure()) return;
+    browser.SetPageUrl(kCheckoutPageUrl);
     product_ = std::string("Pay_") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
     Call("MV_init", product_.c_str());
     ASSERT_FALSE(ModuleDir().empty());

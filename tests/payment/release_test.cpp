@@ -7,6 +7,7 @@
 #include <sstream>
 #include <thread>
 
+#include "payment/gateway_control.h"
 #include "payment/payment_page.h"
 
 namespace {
@@ -19,6 +20,9 @@ const fs::path kState = fs::absolute("gateway");
 const fs::path kServed = kState / "www" / "plugin" / "file";
 const char kTable[] = "MirovanVer.tbl";
 const char kSignature[] = "MirovanVer.tbl.sig";
+
+// Loads of the two sample modules so far in this process.
+int ModuleLoads() { return ModuleTrace_Read("VEXO_TRACE_CONTROL_LOADS") + ModuleTrace_Read("VEXO_TRACE_MAIN_LOADS"); }
 
 fs::path Released(const char* release, const char* name) {
   return kState / "releases" / release / "plugin" / "file" / name;
@@ -116,6 +120,46 @@ TEST_F(KeyedReleaseTest, ASignedReleaseIsInstalledAndNeverRolledBack) {
   Call("MV_clean");
   EXPECT_EQ(Sample(kControl), ReadFile(Installed(kControl)));
   EXPECT_NE(std::string::npos, ReadFile(Installed(kTable)).find("Serial=2")) << "the installed table stays";
+}
+
+TEST_F(KeyedReleaseTest, AModuleChangedOnDiskIsRefusedBeforeLoadingAndFetchedAgain) {
+  Serve("signed");
+  ASSERT_EQ("SUCC", Pay());
+  Requested();
+  EXPECT_EQ(ReadFile(Released("signed", kSignature)), ReadFile(Installed(kSignature)))
+      << "the signature is installed beside the table";
+  struct Change {
+    const char* what;
+    const char* module;
+    std::function<void(std::string*)> apply;
+  };
+  const Change changes[] = {
+      {"one byte of the control module", kControl, [](std::string* b) { (*b)[b->size() / 2] ^= 1; }},
+      {"one byte of the main module", kMain, [](std::string* b) { (*b)[100] ^= 0x40; }},
+      {"the main module one byte longer", kMain, [](std::string* b) { b->push_back('\0'); }},
+  };
+  for (const Change& change : changes) {
+    std::string bytes = ReadFile(Installed(change.module));
+    change.apply(&bytes);
+    WriteFile(Installed(change.module), bytes);
+    const int loads = ModuleLoads();
+    EXPECT_EQ("FAIL", Pay()) << change.what;
+    EXPECT_EQ(loads, ModuleLoads()) << change.what << ": nothing is loaded";
+    EXPECT_EQ((Names{kTable, kSignature}), Requested()) << change.what;
+    EXPECT_FALSE(fs::exists(Installed(change.module))) << change.what;
+    Call("MV_init", product_.c_str());
+    SetPayment();
+    EXPECT_EQ("SUCC", Call("MV_start")) << change.what << ": the next payment fetches it again";
+    EXPECT_EQ((Names{kTable, kSignature, change.module}), Requested()) << change.what;
+    EXPECT_EQ(Sample(change.module), ReadFile(Installed(change.module))) << change.what;
+    Call("MV_clean");
+  }
+  // The refusal itself, as the page reads it.
+  WriteFile(Installed(kControl), "not the control module");
+  Call("MV_init", product_.c_str());
+  SetPayment();
+  EXPECT_EQ("FAIL", Call("MV_start"));
+  EXPECT_EQ("P002", Call("MV_getdata", "res_cd"));
 }
 
 TEST_F(KeyedReleaseTest, EveryAttackEndsInP003WithNothingInstalled) {

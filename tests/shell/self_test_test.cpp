@@ -156,7 +156,9 @@ TEST_F(SelfTestTest, PluginobjIsASecondIndependentCommandObject) {
   ASSERT_NE(nullptr, pluginobj);
   ASSERT_NE(nullptr, element);
   EXPECT_NE(pluginobj, element);
-  // Each object has its own result area: a failed start on one leaves the other's empty.
+  // Each object has its own result area: a failed start on one leaves the other's empty (a page
+  // of a listed origin, so that the start fails at its missing gateway setting).
+  browser.SetPageUrl("http://127.0.0.1:18080/checkout.html");
   PageValue result;
   EXPECT_TRUE(browser.Invoke(pluginobj, "MV_start", {}, &result));
   EXPECT_EQ("FAIL", result.text);

@@ -20,7 +20,7 @@ echo "== nphost, plug-in called directly"
 local_gateway_start "$native/tools/gateway/vexo-gateway" "$work/gateway" "$plain"/sample_modules/* || exit 1
 mkdir -p "$work/nphost-home"
 HOME=$work/nphost-home XDG_DATA_HOME=$work/nphost-home/.local/share "$plain/tools/nphost/nphost" \
-  "$root/tools/bench/bridge_calls.html" 2>&1 | grep '^page: '
+  --url http://127.0.0.1:18080/bridge_calls.html "$root/tools/bench/bridge_calls.html" 2>&1 | grep '^page: '
 local_gateway_stop
 
 # The browser run's pages and gateway come from one site (tests/bridge/page_server.py on 18080, which
@@ -48,6 +48,8 @@ next_id = [0]
 def ask(op, method=None, *args):
     next_id[0] += 1
     request = {"id": next_id[0], "op": op, "object": 1}
+    if op == 'open':  # the page's origin, as the extension names it: the test gateway's, a listed one
+        request['origin'] = 'http://127.0.0.1:18080'
     if method is not None:
         request.update(method=method, args=list(args))
     body = json.dumps(request).encode()

@@ -58,7 +58,8 @@ def main():
             wait_go()
 
     next_id[0] += 1
-    send({'id': next_id[0], 'op': 'open', 'object': 1})
+    # The page's origin, as the extension names it: the test gateway's, which the build lists.
+    send({'id': next_id[0], 'op': 'open', 'object': 1, 'origin': 'http://127.0.0.1:18080'})
     all_paid = True
     if stats_every:
         stats(0)

@@ -6,12 +6,22 @@
 # fetched and checked) and fetching both modules (hashed before unpacking), natively and under Wine
 # (the win32 build, or the win64 check build where 32-bit Wine cannot run), each over RUNS runs
 # (default 20), median and mean in milliseconds.
+# With BEFORE_DIR, the same MV_start runs also with the plug-ins of another commit, side by side
+# ("before"): BEFORE_DIR/<build>/ holds that commit's zoRozoridEverid.so (or .dll),
+# keyed/zoRozoridEverid.so (or .dll) and payment-demo (or payment-demo.exe), copied from its
+# build/<build>/shell, build/<build>/tests/payment/keyed and build/<build>/tools/demo (its keyed
+# plug-in built with this build's test key: copy build/<build>/testwork/release_keys there first). The plug-ins
+# here check the page's origin (the demo's page is on the listed test gateway origin) and, with the
+# key, the modules before loading them; the difference is what those checks cost. The last line of
+# each build is MV_start on a page of an unlisted origin: the origin check and the refusal alone.
 # Needs both builds (`make build`) and ports 18080/18443: run it in a network namespace of its own.
-# Usage: tools/bench/release_bench.sh [RUNS]
+# Usage: tools/bench/release_bench.sh [RUNS] [BEFORE_DIR]
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 cd "$root"
 runs=${1:-20}
+before=${2:-}
+[ -z "$before" ] || before=$(cd "$before" && pwd)
 bench=$root/build/bench
 gateway_bin=$root/build/native/tools/gateway/vexo-gateway
 fixture=$root/tests/http/gateway_fixture.sh
@@ -33,7 +43,9 @@ ms_since() { awk -v a="$1" -v b="$(date +%s%N)" 'BEGIN { printf "%.3f\n", (b - a
 mkdir -p "$bench"
 src=$bench/release-src
 rm -rf "$src" && mkdir -p "$src"
-cp build/win32/sample_modules/MVcontrol70.dll build/win32/sample_modules/MVmainUI70.dll "$src/"
+modules=build/win32/sample_modules  # the product's modules; the check build's where win32 is not built
+[ -f $modules/MVcontrol70.dll ] || modules=build/win64/sample_modules
+cp $modules/MVcontrol70.dll $modules/MVmainUI70.dll "$src/"
 key=build/native/testwork/release_keys/release.pem
 for mode in unsigned signed; do
   args=()
@@ -43,42 +55,54 @@ for mode in unsigned signed; do
     ASAN_OPTIONS=detect_leaks=0 "$gateway_bin" pack "${args[@]}" "$src" "$bench/release-out" >/dev/null
     ms_since "$t0"
   done | stats)
-  printf 'pack, win32 sample modules, %-8s (median / mean ms over %s runs): %s\n' "$mode" "$runs" "$times"
+  printf 'pack, %s, %-8s (median / mean ms over %s runs): %s\n' "$modules" "$mode" "$runs" "$times"
 done
 echo
 
-# measure BUILD PRODUCT_DIR DEMO... : MV_start with each plug-in against its folder.
+# measure BUILD PRODUCT_DIR RUNNER... : MV_start with each plug-in against its folder (RUNNER runs
+# a program: env, or the Wine wrapper).
 measure() {
   local b=$1 productDir=$2
   local work=$bench/release-$b
   shift 2
   mkdir -p "$work"
   "$fixture" start-release "$work" "$gateway_bin" "build/$b/sample_modules" "build/$b/testwork/release_keys/release.pem" >/dev/null
-  local www=$work/gateway/www plugin
+  local www=$work/gateway/www plugin version ext=so exe=""
+  [ $b != native ] && ext=dll exe=.exe
   echo "== $b ($runs runs, median / mean ms)"
-  for plugin in plain keyed; do
-    local release=unsigned path=build/$b/shell/zoRozoridEverid ext=so
-    if [ $plugin = keyed ]; then
-      release=signed
-      path=build/$b/tests/payment/keyed/zoRozoridEverid
-    fi
-    [ $b != native ] && path="Z:$root/$path" && ext=dll
-    path=$path.$ext
-    rm -rf "$www/plugin/file" && cp -r "$work/gateway/releases/$release/." "$www/"
-    rm -rf "$productDir"
-    local fetch nothing
-    fetch=$("$@" "$path" --product VexoRelease --payments "$runs" --no-clean --quiet | start_times | stats)
-    "$@" "$path" --product VexoRelease --quiet >/dev/null
-    nothing=$("$@" "$path" --product VexoRelease --payments "$runs" --quiet | start_times | stats)
-    printf '  %-5s plug-in, %-8s folder: MV_start nothing to update %s, fetching both modules %s\n' \
-      "$plugin" "$release" "$nothing" "$fetch"
+  for version in now ${before:+before}; do
+    for plugin in plain keyed; do
+      local release=unsigned dir=$root/build/$b demo
+      demo=$dir/tools/demo/payment-demo$exe
+      local path=$dir/shell/zoRozoridEverid.$ext
+      [ $plugin = keyed ] && path=$dir/tests/payment/keyed/zoRozoridEverid.$ext
+      if [ $version = before ]; then
+        dir=$before/$b demo=$before/$b/payment-demo$exe path=$before/$b/zoRozoridEverid.$ext
+        [ $plugin = keyed ] && path=$before/$b/keyed/zoRozoridEverid.$ext
+      fi
+      [ $plugin = keyed ] && release=signed
+      [ $b != native ] && path="Z:$path"
+      rm -rf "$www/plugin/file" && cp -r "$work/gateway/releases/$release/." "$www/"
+      rm -rf "$productDir"
+      local fetch nothing
+      fetch=$("$@" "$demo" "$path" --product VexoRelease --payments "$runs" --no-clean --quiet | start_times | stats)
+      "$@" "$demo" "$path" --product VexoRelease --quiet >/dev/null
+      nothing=$("$@" "$demo" "$path" --product VexoRelease --payments "$runs" --quiet | start_times | stats)
+      printf '  %-6s %-5s plug-in, %-8s folder: MV_start nothing to update %s, fetching both modules %s\n' \
+        "$version" "$plugin" "$release" "$nothing" "$fetch"
+    done
   done
+  # A page of an origin the build does not list: MV_start is the origin check and its refusal alone.
+  local refused
+  refused=$({ "$@" "$root/build/$b/tools/demo/payment-demo$exe" "$([ $b != native ] && echo Z:)$root/build/$b/shell/zoRozoridEverid.$ext" \
+    --product VexoRelease --payments "$runs" --quiet --page-url https://shop.example/checkout.html || true; } | start_times | stats)
+  printf '  now    plain plug-in, page of an unlisted origin: MV_start (refused) %s\n' "$refused"
   "$fixture" stop "$work"
 }
 
 export XDG_DATA_HOME=$bench/release-native-home
 mkdir -p "$XDG_DATA_HOME"
-measure native "$XDG_DATA_HOME/Vexo/VexoRelease" env ASAN_OPTIONS=detect_leaks=0 build/native/tools/demo/payment-demo
+measure native "$XDG_DATA_HOME/Vexo/VexoRelease" env ASAN_OPTIONS=detect_leaks=0
 # The win32 build under 32-bit Wine (natively or emulated); where neither runs, the win64 check build.
 . "$root/cmake/wine-check.sh"
 wine_choose_build "$root"
@@ -89,5 +113,4 @@ if [ ! -f build/$wb/tools/demo/payment-demo.exe ] || ! "$runner" cmd /c exit >/d
   exit 0
 fi
 wineserver -p 60 >/dev/null 2>&1 || true
-measure $wb "$(echo "$WINEPREFIX"/drive_c/users/*/AppData/LocalLow)/Vexo/VexoRelease" \
-  "$runner" build/$wb/tools/demo/payment-demo.exe
+measure $wb "$(echo "$WINEPREFIX"/drive_c/users/*/AppData/LocalLow)/Vexo/VexoRelease" "$runner"

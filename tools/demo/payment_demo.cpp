@@ -1,7 +1,10 @@
 // payment-demo: drives payments through the real plug-in the way a checkout page's script does,
 // on the host library, and prints every call with what the page gets back.
-//   payment-demo PLUGIN_PATH [--product NAME] [--gw-url VALUE] [--update-addr URL] [--payments N]
-//                [--order-number N] [--no-clean] [--quiet] [--stats-every N] [--pause-every N]
+//   payment-demo PLUGIN_PATH [--product NAME] [--gw-url VALUE] [--update-addr URL] [--page-url URL]
+//                [--payments N] [--order-number N] [--no-clean] [--quiet] [--stats-every N]
+//                [--pause-every N]
+// The page's address (window.location.href) is PAGE_URL, by default a page of the local test
+// gateway's origin, which the default build lists.
 // One payment: MV_init(product), MV_setdata of Config "gw_url" and "update_addr" and of some Order
 // fields, MV_start, MV_getdata of "res_cd" and "res_msg", MV_clean (unless --no-clean). Each
 // MV_start's time is printed; --quiet prints only that. Exit status 0 when every MV_start answered
@@ -33,6 +36,7 @@ struct Settings {
   std::string product = "VexoDemo";
   std::string gwUrl = "testgw";  // any value but the production host name selects the test gateway
   std::string updateAddr = "http://127.0.0.1:18080/plugin/file";
+  std::string pageUrl = "http://127.0.0.1:18080/checkout.html";
   int payments = 1;
   int firstOrder = 1;  // order ids DEMO-<n> count from here
   bool clean = true;
@@ -52,6 +56,7 @@ bool ParseArguments(int argc, char** argv, Settings* s) {
     else if (flag == "--product") s->product = argv[++i];
     else if (flag == "--gw-url") s->gwUrl = argv[++i];
     else if (flag == "--update-addr") s->updateAddr = argv[++i];
+    else if (flag == "--page-url") s->pageUrl = argv[++i];
     else if (flag == "--payments") s->payments = atoi(argv[++i]);
     else if (flag == "--order-number") s->firstOrder = atoi(argv[++i]);
     else if (flag == "--stats-every") s->statsEvery = atoi(argv[++i]);
@@ -141,11 +146,12 @@ int main(int argc, char** argv) {
   if (!ParseArguments(argc, argv, &s)) {
     fprintf(stderr,
             "usage: payment-demo PLUGIN_PATH [--product NAME] [--gw-url VALUE] [--update-addr URL]\n"
-            "                    [--payments N] [--order-number N] [--no-clean] [--quiet]\n"
+            "                    [--page-url URL] [--payments N] [--order-number N] [--no-clean] [--quiet]\n"
             "                    [--stats-every N] [--pause-every N]\n");
     return 2;
   }
   Browser browser;
+  browser.SetPageUrl(s.pageUrl);
   if (!browser.Start(s.plugin)) {
     fprintf(stderr, "payment-demo: cannot load the plug-in %s (error %d)\n", s.plugin.c_str(), browser.lastError());
     return 1;

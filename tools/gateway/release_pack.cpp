@@ -113,6 +113,8 @@ std::string BuildTable(const PackOptions& options, const std::vector<PackedFile>
     if (sign) {
       t += std::string(RELEASE_SHA256_KEY) + "=" + Sha256Hex(f.gz) + "\r\n";
       t += std::string(RELEASE_SIZE_KEY) + "=" + std::to_string(f.gz.size()) + "\r\n";
+      t += std::string(RELEASE_INSTALLED_SHA256_KEY) + "=" + f.installedSha256 + "\r\n";
+      t += std::string(RELEASE_INSTALLED_SIZE_KEY) + "=" + std::to_string(f.installedSize) + "\r\n";
     }
   }
   return t;
@@ -215,6 +217,8 @@ bool Pack_Build(const PackOptions& options, std::vector<PackedFile>* files, std:
     f.target = ManifestValue(manifest, name, "Target", "");
     f.description = ManifestValue(manifest, name, "Description", "0");
     if (!Compress(raw, &f.gz, error)) return false;
+    f.installedSha256 = Sha256Hex(raw);
+    f.installedSize = raw.size();
     files->push_back(std::move(f));
   }
   *table = BuildTable(options, *files);

@@ -18,6 +18,8 @@ struct PackOptions {
 struct PackedFile {
   std::string name, version, target, description;
   std::string gz;  // what is served
+  std::string installedSha256;  // hex SHA-256 of the file as the plug-in installs it (unpacked)
+  size_t installedSize = 0;
 };
 
 // Parses "pack [--sign KEY --serial N] SRC OUT" (argv[0] is "pack"); false on a usage error.

@@ -2,7 +2,7 @@
 // real window for every <embed type="application/mirovanplugin"> of an HTML page, and runs the
 // page's scripts on an embedded JavaScript engine (see script_host.h for what script sees).
 //
-//   nphost [--plugin PATH | --registered] [--stats] PAGE.html
+//   nphost [--plugin PATH | --registered] [--url URL] [--stats] PAGE.html
 //
 // Exit status: the page's verdict, the boolean it leaves in window.pageVerdict: 0 when true;
 // 1 when false or never set; 2 when a script threw (reported as file:line: error); 3 when the page
@@ -25,12 +25,14 @@ namespace {
 
 const char kPluginMime[] = "application/mirovanplugin";
 const char kUsage[] =
-    "usage: nphost [--plugin PATH | --registered] [--stats] PAGE.html\n"
+    "usage: nphost [--plugin PATH | --registered] [--url URL] [--stats] PAGE.html\n"
     "  Runs the scripts of PAGE.html with the plug-in loaded for its\n"
     "  <embed type=\"application/mirovanplugin\" id=...> elements.\n"
     "  --plugin PATH  the plug-in library (default: the one of this build)\n"
     "  --registered   the plug-in installed for the MIME type, found as a browser finds it\n"
     "                 (Windows: Software\\MozillaPlugins; Unix: MOZ_PLUGIN_PATH, ~/.mozilla/plugins)\n"
+    "  --url URL      the page's address (window.location.href), as if it had been loaded\n"
+    "                 from there; default: its file: URL\n"
     "  --stats        after the page, print what the plug-in left: objects, memory blocks\n"
     "  Exit status: 0 the page set window.pageVerdict = true; 1 false or not set;\n"
     "  2 a script error; 3 the page or the plug-in did not load.\n";
@@ -41,6 +43,14 @@ ScriptHost* g_scriptHost = nullptr;
 bool EvaluateInPage(NPP, NPObject*, NPString* script, NPVariant* result) {
   if (g_scriptHost == nullptr || script == nullptr) return false;
   return g_scriptHost->Evaluate(script->UTF8Characters, script->UTF8Length, result);
+}
+
+// The file: URL a browser shows for a page opened from a file ("file:///C:/..." on Windows).
+std::string FileUrl(const std::string& path) {
+  std::string url = "file://";
+  if (path.empty() || (path[0] != '/' && path[0] != '\\')) url += "/";
+  for (char c : path) url += c == '\\' ? '/' : c;
+  return url;
 }
 
 int Dimension(const PageElement& e, const char* name, int fallback) {
@@ -56,11 +66,16 @@ int main(int argc, char** argv) {
   std::string pagePath;
   bool stats = false;
   bool registered = false;
+  std::string url;
+  bool urlGiven = false;
   for (int i = 1; i < argc; ++i) {
     if (strcmp(argv[i], "--plugin") == 0 && i + 1 < argc) {
       pluginPath = argv[++i];
     } else if (strcmp(argv[i], "--registered") == 0) {
       registered = true;
+    } else if (strcmp(argv[i], "--url") == 0 && i + 1 < argc) {
+      url = argv[++i];
+      urlGiven = true;
     } else if (strcmp(argv[i], "--stats") == 0) {
       stats = true;
     } else if (argv[i][0] != '-' && pagePath.empty()) {
@@ -91,6 +106,7 @@ int main(int argc, char** argv) {
     return 3;
   }
 
+  page.url = urlGiven ? url : FileUrl(pagePath);
   host::Browser browser;
   ScriptHost host(browser);
   if (!host.ready()) {

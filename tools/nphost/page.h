@@ -25,6 +25,7 @@ struct PageScript {
 
 struct Page {
   std::string path;
+  std::string url;  // window.location.href; empty: no location object
   std::string title;
   std::vector<PageElement> elements;  // in document order
   std::vector<PageScript> scripts;    // in document order

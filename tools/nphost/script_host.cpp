@@ -619,6 +619,13 @@ void ScriptHost::SetUpPage(const Page& page) {
   Bridge::PutFunction(ctx, "getElementById", Bridge::GetElementById, 1);
   duk_put_prop_string(ctx, -2, "document");
 
+  if (!page.url.empty()) {
+    duk_push_object(ctx);
+    duk_push_lstring(ctx, page.url.data(), page.url.size());
+    duk_put_prop_string(ctx, -2, "href");
+    duk_put_prop_string(ctx, -2, "location");
+  }
+
   duk_push_object(ctx);
   Bridge::PutFunction(ctx, "counters", Bridge::Counters, 0);
   Bridge::PutFunction(ctx, "now", Bridge::Now, 0);

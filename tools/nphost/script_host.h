@@ -27,7 +27,8 @@ class ScriptHost {
   ScriptHost& operator=(const ScriptHost&) = delete;
 
   bool ready() const { return ctx_ != nullptr; }
-  // Defines window, document (title, getElementById over the page's elements), console, alert,
+  // Defines window, location (its href, when the page has an address), document (title,
+  // getElementById over the page's elements), console, alert,
   // Promise and setTimeout (event_loop.cpp), and
   // the host object nphost. Plug-in elements are added with AddPluginElement.
   void SetUpPage(const Page& page);

@@ -1,9 +1,10 @@
 #!/usr/bin/python3
 """webkit-host: runs a plug-in page in QtWebKit 5.212, a real browser engine with NPAPI support.
 
-usage: webkit-host.py --plugin-dir DIR [--screenshot PNG] [--calls N] [--timeout S] PAGE.html
+usage: webkit-host.py --plugin-dir DIR [--url URL] [--screenshot PNG] [--calls N] [--timeout S] PAGE.html
 
-Loads PAGE.html (file URL) in a QWebView with plug-ins enabled and QTWEBKIT_PLUGIN_PATH=DIR, so the
+Loads PAGE.html (file URL; with --url as if loaded from URL, its <script src> files inlined, so that
+the page's origin is URL's) in a QWebView with plug-ins enabled and QTWEBKIT_PLUGIN_PATH=DIR, so the
 native plug-in (zoRozoridEverid.so in DIR) serves its <embed type="application/mirovanplugin">.
 Console messages of the page go to standard output, so "page: " lines read as in nphost.
 --screenshot saves the window after the load and checks its pixels where the plug-in element is.
@@ -15,6 +16,7 @@ Run under an X display (xvfb-run -a). Must be the Debian python3 (/usr/bin/pytho
 """
 import argparse
 import os
+import re
 import sys
 
 
@@ -32,6 +34,7 @@ def main():
     parser.add_argument('--screenshot')
     parser.add_argument('--calls', type=int, default=0)
     parser.add_argument('--timeout', type=float, default=120)
+    parser.add_argument('--url')
     parser.add_argument('page')
     args = parser.parse_args()
 
@@ -68,10 +71,17 @@ def main():
         return page.mainFrame().evaluateJavaScript(script)
 
     def finished(ok):
-        try:
-            state['status'] = after_load(ok)
-        finally:
-            app.quit()
+        # A page's promise callbacks may still be pending when the load ends: give its verdict up to
+        # five seconds to appear.
+        def settle(tries):
+            if ok and not args.calls and tries > 0 and evaluate('typeof window.pageVerdict') != 'boolean':
+                QTimer.singleShot(50, lambda: settle(tries - 1))
+                return
+            try:
+                state['status'] = after_load(ok)
+            finally:
+                app.quit()
+        settle(100)
 
     def after_load(ok):
         if not ok:
@@ -137,7 +147,18 @@ def main():
 
     view.loadFinished.connect(finished)
     QTimer.singleShot(int(args.timeout * 1000), lambda: (print('webkit-host: timed out', file=sys.stderr), app.quit()))
-    view.load(QUrl.fromLocalFile(os.path.abspath(args.page)))
+    if args.url:
+        folder = os.path.dirname(os.path.abspath(args.page))
+        with open(args.page, encoding='utf-8') as f:
+            html = f.read()
+        def inline(match):
+            with open(os.path.join(folder, match.group(1)), encoding='utf-8') as f:
+                return '<script>' + f.read() + '</script>'
+        html = re.sub(r'<script src="([^"]+)"></script>', inline, html)
+        # From the event loop, as a load is: setHtml may finish before exec_ otherwise.
+        QTimer.singleShot(0, lambda: view.setHtml(html, QUrl(args.url)))
+    else:
+        view.load(QUrl.fromLocalFile(os.path.abspath(args.page)))
     app.exec_()
     return state['status']
 
