@@ -87,7 +87,7 @@ wine32_emulation_env() {
   qemu_i386_registered || return 0
   local trap
   trap=$(wine32_trap_library) || return 1
-  export QEMU_RESERVED_VA=0x7fff0000 WINELOADERNOEXEC=1
+  export QEMU_RESERVED_VA=${QEMU_RESERVED_VA:-0x7fff0000} WINELOADERNOEXEC=1
   case "${WINEDLLOVERRIDES:-}" in
     *winedbg.exe=d*) ;;
     *) export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=};winedbg.exe=d" ;;

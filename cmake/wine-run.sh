@@ -18,10 +18,14 @@ export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 export WINEARCH=$arch
 export LC_ALL=${VEXO_LC_ALL:-ko_KR.UTF-8}
-# Under qemu user-mode emulation 32-bit Wine needs a few settings of its own (cmake/wine-check.sh).
+# Under qemu user-mode emulation 32-bit Wine needs a few settings of its own (cmake/wine-check.sh);
+# 64-bit Wine starts 32-bit helpers of its own there too, and a crash of one must not wait for a
+# debugger either.
+. "$here/wine-check.sh"
 if [ $arch = win32 ]; then
-  . "$here/wine-check.sh"
   wine32_emulation_env || exit 1
+elif qemu_i386_registered; then
+  export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winedbg.exe=d"
 fi
 # COM1-9 and LPT1-9 (and so AUX and PRN) lead to plain files beside the prefix instead of the
 # machine's ports, so that a name that reaches a device writes into a file a test can check.
