@@ -77,7 +77,7 @@ count_reports() {
 
 # Programs that cannot pass under qemu user-mode emulation for a limit of the emulator (README,
 # "32-bit Wine under emulation"): there they run from the win64 check build instead.
-emulation_limited='^(http_client_tests|payment_tests|nphost_page_calls)$'
+emulation_limited='^(http_client_tests|payment_tests|release_tests|nphost_page_calls)$'
 
 build_win64() {
   echo "== building the win64 check build to run $1 under 64-bit Wine instead"
