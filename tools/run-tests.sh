@@ -120,7 +120,7 @@ read -r xt xf xp < <(count_reports win64)
 echo
 echo "native build (Linux, AddressSanitizer + UndefinedBehaviorSanitizer): $nt tests in $np programs, $nf failed"
 if [ $windows = win32 ]; then
-  echo "win32 build (the product DLL, under 32-bit Wine $wine32_how, code page 949): $wt tests in $wp programs, $wf failed"
+  echo "win32 build (the product DLL, 32-bit Wine $wine32_how, code page 949): $wt tests in $wp programs, $wf failed"
   if [ $emulated = 1 ]; then
     echo "win64 check build (what 32-bit Wine cannot run under the emulator: $(tr '^$()' '    ' <<<"$emulation_limited" |
       sed 's/|/, /g; s/  */ /g; s/^ //; s/ $//'); under 64-bit Wine): $xt tests in $xp programs, $xf failed"
