@@ -46,3 +46,10 @@ local_gateway_stop() {
   fi
   LOCAL_GATEWAY_PID=
 }
+
+# local_gateway_stop_on_exit: the gateway (and this run's Wine, when a prefix is set) stops when the
+# calling script ends, also on failure or interruption.
+local_gateway_stop_on_exit() {
+  trap 'local_gateway_stop; [ -n "${WINEPREFIX:-}" ] && wineserver -k >/dev/null 2>&1 || true' EXIT
+  trap 'exit 130' INT TERM
+}

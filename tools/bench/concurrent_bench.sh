@@ -28,12 +28,7 @@ export no_proxy=127.0.0.1,localhost
 export LOCAL_GATEWAY_OPTIONS=--control
 
 . "$root/tools/local_gateway.sh"
-cleanup() {
-  local_gateway_stop
-  [ -n "${WINEPREFIX:-}" ] && wineserver -k >/dev/null 2>&1 || true
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
+local_gateway_stop_on_exit
 
 [ -d "$plain" ] || { echo "concurrent_bench: $plain is missing; run 'make build' first" >&2; exit 1; }
 cmake --build "$plain" --target vexo_payment_demo >/dev/null

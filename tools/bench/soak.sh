@@ -36,12 +36,7 @@ export no_proxy=127.0.0.1,localhost
 export LOCAL_GATEWAY_OPTIONS=--control
 
 . "$root/tools/local_gateway.sh"
-cleanup() {
-  local_gateway_stop
-  wineserver -k >/dev/null 2>&1 || true
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
+local_gateway_stop_on_exit
 
 # The native driver is built in the sanitizer-free tree that the native build keeps for QtWebKit.
 [ -d "$plain" ] || { echo "soak: $plain is missing; run 'make build' first" >&2; exit 1; }

@@ -18,12 +18,7 @@ gateway_bin=$root/build/native/tools/gateway/vexo-gateway
 export no_proxy=127.0.0.1,localhost
 
 . "$root/tools/local_gateway.sh"
-cleanup() {
-  local_gateway_stop
-  [ -n "${WINEPREFIX:-}" ] && wineserver -k >/dev/null 2>&1 || true
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
+local_gateway_stop_on_exit
 
 for f in "$gateway_bin" build/native/tools/demo/payment-demo; do
   [ -f "$f" ] || { echo "update_bench: $f is missing; run 'make build' first" >&2; exit 1; }
