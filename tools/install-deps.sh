@@ -20,6 +20,13 @@ packages=(
   locales fonts-nanum
 )
 
+# Runs a command as root, its output shown and kept in the file $apt_log.
+apt_log=$(mktemp)
+trap 'rm -f "$apt_log"' EXIT
+logged() {
+  need_root "$@" 2>&1 | tee "$apt_log"
+}
+
 need_root() {
   if [ "$(id -u)" -ne 0 ]; then
     if command -v sudo >/dev/null; then sudo "$@"; else echo "install-deps: need root for: $*" >&2; exit 1; fi
@@ -28,9 +35,81 @@ need_root() {
   fi
 }
 
+# A mirror caught in the middle of a sync serves an index that does not match its release file,
+# and `apt-get update` fails for it (status 100) while the other indexes arrive. The update is tried
+# a few times; then the indexes that did arrive are used, and the suites whose index failed are
+# remembered in failed_suites for the install below.
+update_tries=${VEXO_APT_TRIES:-3}
+update_pause=${VEXO_APT_PAUSE:-15}
+failed_suites=()
+apt_update() {
+  local try out rc line
+  for ((try = 1; try <= update_tries; try++)); do
+    rc=0; logged apt-get update -q || rc=$?; out=$(cat "$apt_log")
+    [ $rc -eq 0 ] && { failed_suites=(); return 0; }
+    if [ $try -lt "$update_tries" ]; then
+      echo "install-deps: apt-get update failed (status $rc, try $try of $update_tries); again in ${update_pause} s"
+      sleep "$update_pause"
+    fi
+  done
+  # "Err:6 http://deb.debian.org/debian-security bookworm-security/main i386 Packages"
+  failed_suites=()
+  while read -r line; do
+    set -- $line
+    [ $# -ge 3 ] || continue
+    echo "install-deps: index failed to download: $3 ${*:4} ($2)"
+    local suite=${3%%/*} s known=0
+    for s in "${failed_suites[@]}"; do [ "$s" = "$suite" ] && known=1; done
+    [ $known = 1 ] || failed_suites+=("$suite")
+  done < <(grep -E '^Err:[0-9]+ ' <<<"$out")
+  if [ ${#failed_suites[@]} -eq 0 ]; then
+    echo "install-deps: apt-get update failed (status $rc); going on with the indexes apt has:"
+    grep -E '^(E|W):' <<<"$out" | sed 's/^/  /'
+  else
+    echo "install-deps: going on with the indexes that did download"
+  fi
+  return 0
+}
+
+# A copy of apt's index folder without the indexes of the given suites (links, not copies), so
+# that one install sees only the other suites.
+lists_without() {
+  local lists tmp f name s skip
+  eval "$(apt-config shell lists Dir::State::Lists/d)"
+  tmp=$(mktemp -d)
+  mkdir "$tmp/partial"
+  for f in "${lists%/}"/*; do
+    [ -f "$f" ] || continue
+    name=${f##*/}; skip=0
+    for s in "$@"; do
+      case $name in *_dists_"$s"_*) skip=1 ;; esac
+    done
+    [ $skip = 1 ] || ln -s "$f" "$tmp/$name"
+  done
+  echo "$tmp"
+}
+
+apt_install() {
+  local rc lists
+  # apt never downgrades an installed package here: -y without --allow-downgrades refuses it.
+  rc=0; logged env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "$@" || rc=$?
+  [ $rc -ne 0 ] || return 0
+  if [ ${#failed_suites[@]} -gt 0 ]; then
+    echo "install-deps: WARNING: the install cannot be resolved while ${failed_suites[*]} is out of sync on the mirror; installing once more WITHOUT the suite ${failed_suites[*]} (its packages come from the other suites, nothing is downgraded)"
+    lists=$(lists_without "${failed_suites[@]}")
+    rc=0; logged env DEBIAN_FRONTEND=noninteractive apt-get -o Dir::State::Lists="$lists" \
+      -o Dir::Cache::pkgcache= -o Dir::Cache::srcpkgcache= install -y -q "$@" || rc=$?
+    need_root rm -rf "$lists"
+    [ $rc -ne 0 ] || return 0
+  fi
+  echo "install-deps: apt-get install failed (status $rc). If the messages above say \"Mirror sync in progress?\", the Debian mirror is being updated: wait a few minutes and run tools/install-deps.sh again (or apt-get update and apt-get install by hand with the packages named above)." >&2
+  exit 1
+}
+
+updated=0
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   need_root dpkg --add-architecture i386
-  need_root apt-get update -q
+  apt_update; updated=1
 fi
 
 missing=()
@@ -41,8 +120,8 @@ for p in "${packages[@]}"; do
 done
 if [ ${#missing[@]} -gt 0 ]; then
   echo "install-deps: installing ${missing[*]}"
-  need_root apt-get update -q
-  need_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}"
+  [ $updated = 1 ] || apt_update
+  apt_install "${missing[@]}"
 fi
 
 # Wine takes the ANSI code page from the locale: 949 (the product's), and 1252, 932, 936, 1251 for

@@ -41,44 +41,8 @@ mkdir -p "$work"
 plugin=zoRozoridEverid.dll
 dev_plugin=zoRozoridEverid-dev.dll  # a development build's release files
 
-# Test cases: start_case NAME, then problem TEXT for each failed check.
-cases=() case_name="" case_problem=""
-start_case() {
-  finish_case
-  case_name=$1 case_problem=""
-}
-problem() {
-  echo "release_test: $case_name: $*" >&2
-  [ -n "$case_problem" ] || case_problem=$*
-}
-finish_case() {
-  [ -n "$case_name" ] || return 0
-  cases+=("$case_name|$case_problem")
-  [ -n "$case_problem" ] || echo "release_test: $case_name: ok"
-  case_name=""
-}
-write_report() {
-  finish_case
-  local name failures=0 c
-  name=$(basename "$report" .xml)
-  for c in "${cases[@]}"; do [ -z "${c#*|}" ] || failures=$((failures + 1)); done
-  mkdir -p "$(dirname "$report")"
-  {
-    echo '<?xml version="1.0" encoding="UTF-8"?>'
-    echo "<testsuites tests=\"${#cases[@]}\" failures=\"$failures\" errors=\"0\" name=\"$name\">"
-    echo "  <testsuite name=\"$name\" tests=\"${#cases[@]}\" failures=\"$failures\" errors=\"0\">"
-    for c in "${cases[@]}"; do
-      if [ -z "${c#*|}" ]; then
-        echo "    <testcase name=\"${c%%|*}\" classname=\"$name\"/>"
-      else
-        echo "    <testcase name=\"${c%%|*}\" classname=\"$name\"><failure message=\"see the test output\"/></testcase>"
-      fi
-    done
-    echo '  </testsuite>'
-    echo '</testsuites>'
-  } >"$report"
-  [ "$failures" -eq 0 ]
-}
+test_name=release_test
+. "$root/tests/common/cases.sh"
 
 # ---------------------------------------------------------------------------------------------
 # files
