@@ -3,6 +3,9 @@
 // methods, callable itself for the default call; each returns a Promise of the plug-in's answer.
 // The first read of it opens a plug-in instance in the bridge host; removing the element from the
 // document closes it. Requests and answers pass to content.js as DOM events carrying JSON text.
+// bridge.status() answers what the host has, without touching the plug-in instance: {host, plugin}
+// (their versions), or {host, plugin: null, error} when the plug-in did not load in the host; it is
+// rejected when the host is not registered or cannot start.
 // A function set as bridge.onTiming receives, for each later call, the times (ms since the epoch)
 // at which the request and its answer passed each hop: page, content script, worker, host and back.
 (function () {
@@ -48,6 +51,7 @@
       bridge[method] = function () { return call(method, arguments); };
     });
     bridge.close = function () { return send({ op: 'close', object: object }); };
+    bridge.status = function () { return send({ op: 'status' }); };
     return bridge;
   }
 

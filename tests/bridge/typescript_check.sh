@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# The page library's TypeScript declarations, as a page developer gets them: the package that npm
+# packs, unpacked into WORK/node_modules. typescript/page.ts, which uses every declaration, must
+# type-check; typescript/misuse.ts must give an error on each line marked "wrong" and no other.
+#   typescript_check.sh TSC PACKAGE-DIR WORK
+set -u
+tsc=$1 package=$2 work=$3
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+rm -rf "$work" && mkdir -p "$work/node_modules/vexo-pay"
+tarball=$(cd "$package" && npm pack --silent --pack-destination "$work") || exit 1
+tar xzf "$work/$tarball" -C "$work/node_modules/vexo-pay" --strip-components=1 || exit 1
+cp "$here"/typescript/*.ts "$work/"
+check() { (cd "$work" && "$tsc" --noEmit --strict --target es2020 --lib es2020,dom --module esnext --moduleResolution bundler "$1"); }
+failed=0
+check page.ts || { echo "typescript_check: page.ts does not type-check"; failed=1; }
+got=$(check misuse.ts | sed -n 's/^misuse\.ts(\([0-9]*\),.*/\1/p' | sort -un)
+want=$(grep -n '// wrong' "$work/misuse.ts" | cut -d: -f1)
+if [ "$got" != "$want" ]; then
+  echo "typescript_check: misuse.ts errors on lines $(echo $got), expected $(echo $want)"
+  check misuse.ts
+  failed=1
+fi
+echo "typescript_check: page.ts and $(echo "$want" | wc -l) misuses checked, $failed failed"
+exit $failed
