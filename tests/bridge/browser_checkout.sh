@@ -21,7 +21,8 @@
 # --library: the built page library, served as /bridge/page/ (vexo-pay.js with the install links).
 # --lacking: the example page (bridge/page/example.html?autopay) alone, on a machine that lacks
 # "extension", "registration" (the host's), "plugin" (the DLL beside the host) or "nothing";
-# --within: its "page: ready: ... in N ms" line must show at most MS (the time is then cut off).
+# Its "page: ready: ... in N ms" line is printed, and compared without the time, which --within
+# bounds.
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../.." && pwd)
@@ -151,10 +152,11 @@ for line in open(sys.argv[1], encoding="utf-8", errors="replace"):
     m = re.match(r"console\.log: (\"page: .*\")$", line)
     if m:
         print(json.loads(m.group(1)))' "$dir/browser.log" >"$dir/page-lines.txt"
-  if [ -n "$within" ]; then
+  if [ -n "$lacking" ]; then
     local took
     took=$(sed -n 's/^page: ready: .* in \([0-9]*\) ms$/\1/p' "$dir/page-lines.txt")
-    [ -n "$took" ] && [ "$took" -le "$within" ] || fail "ready() decided in ${took:-no} ms, not within $within ms"
+    echo "browser_checkout: ready() decided in ${took:-no} ms"
+    [ -z "$within" ] || { [ -n "$took" ] && [ "$took" -le "$within" ]; } || fail "ready() did not decide within $within ms"
     sed -i 's/^\(page: ready: .*\) in [0-9]* ms$/\1/' "$dir/page-lines.txt"
   fi
   cat "$dir/page-lines.txt"
