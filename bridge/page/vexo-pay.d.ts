@@ -71,7 +71,7 @@ export interface VexoPayObject {
 
 export interface VexoPayLibrary {
   /** The command object for the plug-in's <embed> or <object> element (type application/mirovanplugin). */
-  attach(element: HTMLEmbedElement | HTMLObjectElement | null): VexoPayObject;
+  attach(element: Element | null | undefined): VexoPayObject;
 }
 
 declare const VexoPay: VexoPayLibrary;

@@ -12,4 +12,5 @@ pay.ready().then((found) => found.road === 'none');  // wrong: ready() resolves 
 const code: VexoReadyErrorCode = 'no-extension';  // wrong: not one of the codes
 pay.road = 'npapi';  // wrong: the road is read-only
 pay.MV_start().then((answer) => answer.toFixed());  // wrong: the answer is a text
+VexoPay.attach('plugin');  // wrong: the element, not its id
 export { code };

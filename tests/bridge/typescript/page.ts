@@ -6,7 +6,7 @@ import type {
 } from 'vexo-pay';
 
 const library: VexoPayLibrary = window.VexoPay ?? VexoPay;  // the script-tag global or the module
-const pay: VexoPayObject = attach(document.querySelector('embed')) ?? library.attach(null);
+const pay: VexoPayObject = attach(document.getElementById('plugin')) ?? library.attach(null);
 const before: VexoRoad = pay.road;
 const options: VexoReadyOptions = { minVersion: '1.0.1706.21', timeout: 5000 };
 const amount: VexoArgument = 39000;
