@@ -2,9 +2,9 @@
 # The page library's TypeScript declarations, as a page developer gets them: the package that npm
 # packs, unpacked into WORK/node_modules. typescript/page.ts, which uses every declaration, must
 # type-check; typescript/misuse.ts must give an error on each line marked "wrong" and no other.
-#   typescript_check.sh TSC PACKAGE-DIR WORK
+#   typescript_check.sh TSC PACKAGE-DIR WORK [REPORT.xml]
 set -u
-tsc=$1 package=$2 work=$3
+tsc=$1 package=$2 work=$3 report=${4:-}
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 rm -rf "$work" && mkdir -p "$work/node_modules/vexo-pay"
 tarball=$(cd "$package" && npm pack --silent --pack-destination "$work") || exit 1
@@ -22,4 +22,8 @@ if grep -q '^page\.ts' <<<"$errors" || [ "$got" != "$want" ]; then
   failed=1
 fi
 echo "typescript_check: page.ts and $(echo "$want" | wc -l) misuses checked, $failed failed"
+if [ -n "$report" ]; then
+  printf '<?xml version="1.0" encoding="UTF-8"?>\n<testsuites tests="1" failures="%d" errors="0" name="typescript">\n  <testsuite name="typescript" tests="1" failures="%d">\n    <testcase name="declarations" classname="bridge_page_typescript">%s</testcase>\n  </testsuite>\n</testsuites>\n' \
+    "$failed" "$failed" "$([ "$failed" -eq 0 ] || echo '<failure message="see the test output"/>')" >"$report"
+fi
 exit $failed
