@@ -20,9 +20,8 @@
 # line); without --expected its lines are only printed (tools/bench/bridge_bench.sh).
 # --library: the built page library, served as /bridge/page/ (vexo-pay.js with the install links).
 # --lacking: the example page (bridge/page/example.html?autopay) alone, on a machine that lacks
-# "extension", "registration" (the host's), "plugin" (the DLL beside the host) or "nothing";
-# Its "page: ready: ... in N ms" line is printed, and compared without the time, which --within
-# bounds.
+# "extension", "registration" (the host's), "plugin" (the DLL beside the host) or "nothing". Its
+# "page: ready: ... in N ms" line is printed, and compared without the time, which --within bounds.
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../.." && pwd)
@@ -69,7 +68,7 @@ ASAN_OPTIONS=detect_leaks=0 "$gateway" --dir "$modules" --bind 127.0.0.1 --port 
 pids+=($!)
 wait_for "$work/gateway.ports" || { fail "the gateway did not start"; cat "$work/gateway.log" >&2; exit 1; }
 /usr/bin/python3 "$here/page_server.py" "$root" 18080 "http://127.0.0.1:$(sed -n 's/^http=//p' "$work/gateway.ports")" \
-  "$work/site.ready" $library 2>"$work/site.log" &
+  "$work/site.ready" ${library:+"$library"} 2>"$work/site.log" &
 pids+=($!)
 wait_for "$work/site.ready" || { fail "the page server did not start"; cat "$work/site.log" >&2; exit 1; }
 other=$(sed -n 's/^other=//p' "$work/site.ready")
