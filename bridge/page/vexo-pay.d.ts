@@ -21,7 +21,7 @@ export interface VexoReady {
  * - "no-plugin": neither the NPAPI plug-in nor the Vexo Pay extension is on this page;
  * - "no-host": the extension is there, its host program is not registered or cannot start;
  * - "host-failed": the host started, the plug-in did not load beside it;
- * - "outdated": the plug-in is older than options.minVersion, or the extension predates ready().
+ * - "outdated": the plug-in is older than options.minVersion, or the extension or its host predates ready().
  */
 export type VexoReadyErrorCode = 'no-plugin' | 'no-host' | 'host-failed' | 'outdated';
 

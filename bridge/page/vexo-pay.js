@@ -23,7 +23,7 @@
 //   "no-host"      the extension is there, its host program is not registered or cannot start
 //   "host-failed"  the host started, but the plug-in did not load beside it
 //   "outdated"     the plug-in is older than options.minVersion (an NPAPI plug-in whose browser
-//                  lists no version is taken as it is), or the extension predates ready()
+//                  lists no version is taken as it is), or the extension or host predates ready()
 // and whose install holds the operator's links for this browser: {url, installer, extension}, url
 // the one to offer first. options.timeout (ms, 10000) bounds the wait for a host that never answers.
 // Without ready() every method works as before; after it, pay.road holds the road ready() found.
@@ -152,6 +152,10 @@
         try { resolve(bridgeFound(status)); } catch (error) { reject(error); }
       }, function (error) {
         clearTimeout(timer);
+        if (!error.closed) {  // a host from before ready(): it refused the request
+          return reject(readyError('outdated', 'the Vexo Pay host is older than this page (' + error.message +
+                                   '); install the Vexo payment plug-in again', 'host'));
+        }
         reject(readyError('no-host', 'the Vexo Pay extension is installed, but its host program is not or cannot ' +
                           'start (' + error.message + '); install the Vexo payment plug-in; ' + SUPPORT, 'host'));
       });
@@ -200,8 +204,8 @@
         return found === 'npapi' ? { road: 'npapi', plugin: npapiVersion(), host: null } : bridgeStatus(bridge, timeout);
       }).then(function (versions) {
         if (minVersion && versions.plugin && compareVersions(versions.plugin, minVersion) < 0) {
-          throw readyError('outdated', 'the Vexo payment plug-in ' + (versions.plugin || '(version unknown)') +
-                           ' is older than the ' + minVersion + ' this page needs', 'host');
+          throw readyError('outdated', 'the Vexo payment plug-in ' + versions.plugin + ' is older than the ' +
+                           minVersion + ' this page needs', 'host');
         }
         return versions;
       });
