@@ -1,5 +1,6 @@
 # The two commands of the project: `make test` and `make demo`. Both install what is missing first.
-# `make dist` builds the release files (dist/out: installer, stripped DLL, debug file, SHA-256).
+# `make dist` builds the release files (dist/out: installer, stripped DLL, debug file, SHA-256, and
+# the page library's npm package).
 .PHONY: test demo dist fuzz deps build native win32 fuzzbuild clean
 
 deps:
@@ -28,6 +29,7 @@ demo: build
 
 dist: win32
 	dist/make-dist.sh
+	$(MAKE) dist-page
 
 fuzz: fuzzbuild
 	tools/fuzz.sh
@@ -40,3 +42,8 @@ clean:
 dist: dist-extension
 dist-extension: native
 	cmake --build --preset native --target vexo_bridge_extension_zip
+
+# The page library as an npm package (npm pack) into dist/out, after make-dist.sh, which empties it.
+.PHONY: dist-page
+dist-page: native
+	cmake --build --preset native --target vexo_pay_package

@@ -19,6 +19,10 @@ class PluginLibrary {
   void Unload();
   bool loaded() const { return handle_ != nullptr; }
   void* Symbol(const char* name) const;
+  // The loaded library's version, "major.minor.build.revision": on Windows its version resource's
+  // file version; a Unix plug-in carries none, so there it is the version of this build
+  // (VEXO_PLUGIN_VERSION). "" when nothing is loaded.
+  std::string Version() const;
 
   // NP_GetEntryPoints on Windows. On Unix there is no such export: NP_Initialize fills the
   // plug-in table, so this calls it with the given (valid) browser table.

@@ -21,6 +21,8 @@ void PluginLibrary::Unload() {
   handle_ = nullptr;
 }
 
+std::string PluginLibrary::Version() const { return handle_ ? VEXO_PLUGIN_VERSION : ""; }
+
 void* PluginLibrary::Symbol(const char* name) const { return handle_ ? dlsym(handle_, name) : nullptr; }
 
 NPError PluginLibrary::GetEntryPoints(NPPluginFuncs* table, NPNetscapeFuncs* browserTable) {

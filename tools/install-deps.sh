@@ -137,3 +137,15 @@ for loc in ko_KR en_US ja_JP zh_CN ru_RU; do
   fi
 done
 [ "$generate" -eq 0 ] || need_root locale-gen >/dev/null
+
+# ---- npm packages (TypeScript for the page library's declarations) -------------------------------
+# Into tools/npm/node_modules, the project's own folder, never globally; versions pinned by
+# tools/npm/package-lock.json. Nothing runs when that lock's packages are already installed.
+npm_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/npm
+if ! cmp -s <(sed -n '/"node_modules\//,$p' "$npm_dir/package-lock.json") \
+            <(sed -n '/"node_modules\//,$p' "$npm_dir/node_modules/.package-lock.json" 2>/dev/null); then
+  command -v npm >/dev/null || { echo "install-deps: npm is missing (it comes with Node.js)" >&2; exit 1; }
+  echo "install-deps: installing the npm packages of tools/npm"
+  npm ci --prefix "$npm_dir" --no-audit --no-fund --loglevel=error
+fi
+# ---- end of npm packages -------------------------------------------------------------------------

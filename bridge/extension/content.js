@@ -3,7 +3,8 @@
 // opened at the first request, and the host's answers back. The connection closes when the page is
 // left, also into the back-forward cache (Firefox would keep it, and its host, open there; an NPAPI
 // plug-in ends with its page too). Once it is closed (page left, no host installed, the host ended),
-// every waiting and every later request is answered with the reason.
+// every waiting and every later request is answered with the reason (and "closed": true, which
+// tells the page it was not the host that answered).
 (function () {
   'use strict';
   var ORIGINS = @VEXO_BRIDGE_ORIGINS_JSON@;
@@ -17,7 +18,7 @@
   function close(reason) {
     if (closedReason) return;
     closedReason = reason;
-    Object.keys(waiting).forEach(function (id) { answer({ id: Number(id), error: reason }); });
+    Object.keys(waiting).forEach(function (id) { answer({ id: Number(id), error: reason, closed: true }); });
     waiting = {};
   }
   function connect() {
@@ -42,7 +43,7 @@
     try { request = JSON.parse(event.detail); } catch (e) { return; }
     if (!request || typeof request.id !== 'number') return;
     if (Array.isArray(request.t)) request.t.push(clock());
-    if (closedReason) return answer({ id: request.id, error: closedReason });
+    if (closedReason) return answer({ id: request.id, error: closedReason, closed: true });
     if (!port) connect();
     waiting[request.id] = true;
     port.postMessage(request);

@@ -3,6 +3,10 @@
 // methods, callable itself for the default call; each returns a Promise of the plug-in's answer.
 // The first read of it opens a plug-in instance in the bridge host; removing the element from the
 // document closes it. Requests and answers pass to content.js as DOM events carrying JSON text.
+// bridge.status() answers what the host has, without touching the plug-in instance: {host, plugin}
+// (their versions), or {host, plugin: null, error} when the plug-in did not load in the host; it is
+// rejected when the host is not registered or cannot start (error.closed), or when it is older
+// than the request (it answers it with an error).
 // A function set as bridge.onTiming receives, for each later call, the times (ms since the epoch)
 // at which the request and its answer passed each hop: page, content script, worker, host and back.
 (function () {
@@ -21,8 +25,10 @@
     if (!waiting) return;
     delete pending[answer.id];
     if (waiting.onTiming && Array.isArray(answer.t)) waiting.onTiming(answer.t.concat(clock()));
-    if (typeof answer.error === 'string') waiting.reject(new Error(answer.error));
-    else waiting.resolve(answer.result);
+    if (typeof answer.error !== 'string') return waiting.resolve(answer.result);
+    var error = new Error(answer.error);
+    error.closed = answer.closed === true;  // no host answered: the connection is closed
+    waiting.reject(error);
   });
 
   function send(request, onTiming) {
@@ -48,6 +54,7 @@
       bridge[method] = function () { return call(method, arguments); };
     });
     bridge.close = function () { return send({ op: 'close', object: object }); };
+    bridge.status = function () { return send({ op: 'status' }); };
     return bridge;
   }
 

@@ -54,9 +54,10 @@ std::string BridgeSession::Answer(const char* message, size_t length) {
   if (request.type != JsonValue::Object) return ErrorAnswer("null", "a request is a JSON object");
   const std::string id = IdText(request.Member("id"));
   if (id.empty()) return ErrorAnswer("null", "\"id\" is not an integer or a string");
+  const JsonValue* op = request.Member("op");
+  if (op != nullptr && op->type == JsonValue::String && op->text == "status") return Status(id);
   if (browser_ == nullptr) return ErrorAnswer(id, loadError_);
 
-  const JsonValue* op = request.Member("op");
   const JsonValue* object = request.Member("object");
   if (object == nullptr || !object->IsInt32() || object->number < 1) {
     return ErrorAnswer(id, "\"object\" is not a positive integer");
@@ -72,7 +73,20 @@ std::string BridgeSession::Answer(const char* message, size_t length) {
     }
     if (op->text == "close") return Close(id, number);
   }
-  return ErrorAnswer(id, "\"op\" is not one of \"open\", \"call\", \"close\"");
+  return ErrorAnswer(id, "\"op\" is not one of \"open\", \"call\", \"close\", \"status\"");
+}
+
+std::string BridgeSession::Status(const std::string& id) const {
+  std::string answer = "{\"id\":" + id + ",\"result\":{\"host\":";
+  Json_AppendString(&answer, VEXO_BRIDGE_VERSION);
+  answer += ",\"plugin\":";
+  if (browser_ == nullptr) {
+    answer += "null,\"error\":";
+    Json_AppendString(&answer, loadError_);
+  } else {
+    Json_AppendString(&answer, browser_->library().Version());
+  }
+  return answer + "}}";
 }
 
 std::string BridgeSession::Open(const std::string& id, int object) {

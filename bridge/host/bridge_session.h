@@ -8,7 +8,12 @@
 //   {"id": I, "op": "call",  "object": N, "method": M, "args": [up to three strings]}
 //                                            M one of the plug-in's methods, "" the object's default call
 //   {"id": I, "op": "close", "object": N}                       destroys the instance of page object N
-// Answers: {"id": I} (no value), {"id": I, "result": "text"}, or {"id": I, "error": "why"}.
+//   {"id": I, "op": "status"}                   what this host has, without touching an instance:
+//                                            {"host": version, "plugin": version} when the plug-in
+//                                            loaded, {"host": version, "plugin": null, "error": why}
+//                                            when it did not (the page's ready())
+// Answers: {"id": I} (no value), {"id": I, "result": "text"}, or {"id": I, "error": "why"}; a
+// status's result is the object above.
 // I is an integer or a string and comes back as sent (null when the request had none or was
 // unreadable); N is a positive integer.
 #pragma once
@@ -40,6 +45,7 @@ class BridgeSession {
     NPP instance;
     NPObject* scriptable;
   };
+  std::string Status(const std::string& id) const;
   std::string Open(const std::string& id, int object);
   std::string Call(const std::string& id, int object, const struct JsonValue& request);
   std::string Close(const std::string& id, int object);

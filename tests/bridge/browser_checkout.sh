@@ -7,7 +7,8 @@
 # page goes away) and a page from an origin outside the extension's list (it gets no bridge object).
 #   browser_checkout.sh [--browser chromium|firefox|chromium,firefox] --work DIR --gateway BIN
 #                       --modules DIR --extension DIR --register SCRIPT [--expected FILE]
-#                       [--report XML] [--page PATH[?QUERY]] [--timeout SECONDS] -- HOST-COMMAND...
+#                       [--report XML] [--page PATH[?QUERY]] [--timeout SECONDS] [--library DIR]
+#                       [--lacking WHAT [--within MS]] -- HOST-COMMAND...
 # Browsers named together run at the same time, each with its own profile and host, in WORK/<browser>.
 # --timeout: how long the page may take (90 s).
 # --pages N: N checkout pages at once instead (Chromium: N tabs that tests/bridge/pages/tabs.html
@@ -17,10 +18,15 @@
 # HOST-COMMAND runs the bridge host; the profile's host manifest names a launcher that runs it.
 # --page: another page of the source tree instead of the checkout page (it ends with a "page: verdict"
 # line); without --expected its lines are only printed (tools/bench/bridge_bench.sh).
+# --library: the built page library, served as /bridge/page/ (vexo-pay.js with the install links).
+# --lacking: the example page (bridge/page/example.html?autopay) alone, on a machine that lacks
+# "extension", "registration" (the host's), "plugin" (the DLL beside the host) or "nothing". Its
+# "page: ready: ... in N ms" line is printed, and compared without the time, which --within bounds.
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../.." && pwd)
 browsers=chromium page=tools/nphost/pages/checkout.html pages=1 work="" gateway="" modules="" extension="" register="" expected="" report="" timeout=90
+library="" lacking="" within=""
 while [ $# -gt 0 ]; do
   case $1 in
     --browser) browsers=$2; shift 2 ;;
@@ -34,6 +40,9 @@ while [ $# -gt 0 ]; do
     --register) register=$2; shift 2 ;;
     --expected) expected=$2; shift 2 ;;
     --report) report=$2; shift 2 ;;
+    --library) library=$2; shift 2 ;;
+    --lacking) lacking=$2; page=bridge/page/example.html?autopay; shift 2 ;;
+    --within) within=$2; shift 2 ;;
     --) shift; break ;;
     *) echo "browser_checkout: unknown option $1" >&2; exit 2 ;;
   esac
@@ -59,7 +68,7 @@ ASAN_OPTIONS=detect_leaks=0 "$gateway" --dir "$modules" --bind 127.0.0.1 --port 
 pids+=($!)
 wait_for "$work/gateway.ports" || { fail "the gateway did not start"; cat "$work/gateway.log" >&2; exit 1; }
 /usr/bin/python3 "$here/page_server.py" "$root" 18080 "http://127.0.0.1:$(sed -n 's/^http=//p' "$work/gateway.ports")" \
-  "$work/site.ready" 2>"$work/site.log" &
+  "$work/site.ready" ${library:+"$library"} 2>"$work/site.log" &
 pids+=($!)
 wait_for "$work/site.ready" || { fail "the page server did not start"; cat "$work/site.log" >&2; exit 1; }
 other=$(sed -n 's/^other=//p' "$work/site.ready")
@@ -67,33 +76,40 @@ other=$(sed -n 's/^other=//p' "$work/site.ready")
 # One browser's run, in its own folder DIR (profile, home, launcher, logs); prints the page's lines
 # and what failed, and ends with status 1 on a failure.
 run_browser() {
-  local browser=$1 dir=$2 failed=0 browser_pid
+  local browser=$1 dir=$2 failed=0 browser_pid program=("${host[@]}")
   mkdir -p "$dir/home"
   fail() { echo "browser_checkout ($browser): $*" >&2; failed=1; }
+  # A host program without the plug-in beside it: a copy of the program alone.
+  if [ "$lacking" = plugin ]; then
+    mkdir -p "$dir/bare" && cp "${program[-1]}" "$dir/bare/" && program[-1]=$dir/bare/$(basename "${program[-1]}")
+  fi
+  register() { [ "$lacking" = registration ] || "$register" "$@"; }
   # The host as the browser starts it: the launcher the manifest names, with the host's own folders,
   # its standard error kept in the browser's folder, and its start and end noted in hosts.txt.
   {
     echo '#!/bin/sh'
     echo "export HOME=$(printf %q "$dir/home") XDG_DATA_HOME=$(printf %q "$dir/home/.local/share") ASAN_OPTIONS=detect_leaks=0"
     echo "echo start >>$(printf %q "$dir/hosts.txt")"
-    echo "$(printf '%q ' "${host[@]}") \"\$@\" 2>>$(printf %q "$dir/host.log")"
+    echo "$(printf '%q ' "${program[@]}") \"\$@\" 2>>$(printf %q "$dir/host.log")"
     echo "echo \"end \$?\" >>$(printf %q "$dir/hosts.txt")"
   } >"$dir/launcher"
   chmod +x "$dir/launcher"
   case $browser in
     chromium)
-      "$register" --host "$dir/launcher" --chromium-dir "$dir/profile/NativeMessagingHosts" || fail "registration failed"
+      register --host "$dir/launcher" --chromium-dir "$dir/profile/NativeMessagingHosts" || fail "registration failed"
+      local extension_flags=(--load-extension="$extension" --disable-extensions-except="$extension")
+      [ "$lacking" = extension ] && extension_flags=(--disable-extensions)
       set -- chromium --headless=new --no-sandbox --disable-gpu --disable-quic --no-first-run \
         --disable-background-networking --disable-component-update --disable-sync --user-data-dir="$dir/profile" \
-        --load-extension="$extension" --disable-extensions-except="$extension" --enable-logging=stderr --v=0 "$first" ;;
+        "${extension_flags[@]}" --enable-logging=stderr --v=0 "$first" ;;
     firefox)
       # Firefox reads the host manifest from ~/.mozilla, and extensions placed in the profile.
-      "$register" --host "$dir/launcher" --firefox-dir "$dir/home/.mozilla/native-messaging-hosts" ||
+      register --host "$dir/launcher" --firefox-dir "$dir/home/.mozilla/native-messaging-hosts" ||
         fail "registration failed"
       mkdir -p "$dir/profile/extensions"
       local gecko_id
       gecko_id=$(sed -n 's/.*"gecko": *{ *"id": *"\([^"]*\)".*/\1/p' "$extension/manifest.json")
-      (cd "$extension" && cmake -E tar cf "$dir/profile/extensions/$gecko_id.xpi" --format=zip .)
+      [ "$lacking" = extension ] || (cd "$extension" && cmake -E tar cf "$dir/profile/extensions/$gecko_id.xpi" --format=zip .)
       cat >"$dir/profile/user.js" <<'PREFS'
 user_pref("xpinstall.signatures.required", false);
 user_pref("extensions.autoDisableScopes", 0);
@@ -135,6 +151,13 @@ for line in open(sys.argv[1], encoding="utf-8", errors="replace"):
     m = re.match(r"console\.log: (\"page: .*\")$", line)
     if m:
         print(json.loads(m.group(1)))' "$dir/browser.log" >"$dir/page-lines.txt"
+  if [ -n "$lacking" ]; then
+    local took
+    took=$(sed -n 's/^page: ready: .* in \([0-9]*\) ms$/\1/p' "$dir/page-lines.txt")
+    echo "browser_checkout: ready() decided in ${took:-no} ms"
+    [ -z "$within" ] || { [ -n "$took" ] && [ "$took" -le "$within" ]; } || fail "ready() did not decide within $within ms"
+    sed -i 's/^\(page: ready: .*\) in [0-9]* ms$/\1/' "$dir/page-lines.txt"
+  fi
   cat "$dir/page-lines.txt"
   local hop_lines='page: hop: the bridge answered ""
 page: hop: no bridge (vexoBridge undefined, road none)'
@@ -144,6 +167,10 @@ page: hop: no bridge (vexoBridge undefined, road none)'
   hosts_expected=$(printf 'start\nend 0\nstart')
   if [ "$pages" -gt 1 ]; then
     hop_lines="" hosts_expected=$(for _ in $(seq "$pages"); do echo start; done)
+  fi
+  # The example page alone: at most one host, still running when it paid.
+  if [ -n "$lacking" ]; then
+    hop_lines="" hosts_expected=$(case $lacking in nothing|plugin) echo start ;; esac)
   fi
   [ "$(grep '^page: hop:' "$dir/page-lines.txt")" = "$hop_lines" ] ||
     fail "the pages before the checkout did not see the bridge on the gateway origin and none elsewhere"
@@ -165,6 +192,7 @@ hop=tests/bridge/pages/hop.html
 checkout=http://127.0.0.1:18080/$page
 first="http://127.0.0.1:18080/$hop?next=http://127.0.0.1:$other/$hop?next=$checkout"
 [ "$pages" -gt 1 ] && first="http://127.0.0.1:18080/tests/bridge/pages/tabs.html?count=$pages&next=$checkout"
+[ -n "$lacking" ] && first=$checkout
 # Several browsers run at the same time, each in its own folder; their lines are printed in turn.
 browser_pids=()
 for b in ${browsers//,/ }; do

@@ -26,7 +26,7 @@ CASES = [
     (frame([1, 2]), "!a request is a JSON object"),
     (frame({"id": [5], "op": "open", "object": 2}), '!"id" is not an integer or a string'),
     (frame({"id": 6, "op": "open", "object": "1"}), '!"object" is not a positive integer'),
-    (frame({"id": 7, "op": "delete", "object": 1}), '!"op" is not one of "open", "call", "close"'),
+    (frame({"id": 7, "op": "delete", "object": 1}), '!"op" is not one of "open", "call", "close", "status"'),
     (frame(call(8, "MV_getdata", 5)), '!"args" is not an array of at most three strings'),
     (frame(call(9, "MV_setdata", "a", "b", "c", "d")), '!"args" is not an array of at most three strings'),
     (frame(call(10, "MV_nothing")), "!unknown method"),

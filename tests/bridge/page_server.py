@@ -3,12 +3,14 @@
 vexo-pay.js) on 127.0.0.1:PORT, the gateway's own origin, and passes /plugin/ requests on to the
 local gateway at GATEWAY, as a gateway's site serves both. A second listener on a free port serves
 the same files from an origin that is not a gateway's. Writes "other=N" to READY once both listen.
-    page_server.py ROOT PORT GATEWAY READY
+With LIBRARY, /bridge/page/ is served from that folder (the built page library) instead of ROOT.
+    page_server.py ROOT PORT GATEWAY READY [LIBRARY]
 """
-import functools, http.server, sys, threading, time, urllib.error, urllib.request
+import functools, http.server, os, sys, threading, time, urllib.error, urllib.request
 
 class Handler(http.server.SimpleHTTPRequestHandler):
     gateway = None
+    library = None
     # The headers and the body go out as two writes: without this the body waits for the client's
     # delayed acknowledgement of the headers (40 ms on Linux).
     disable_nagle_algorithm = True
@@ -17,6 +19,12 @@ class Handler(http.server.SimpleHTTPRequestHandler):
         if self.gateway and self.path.startswith('/plugin/'):
             return self.forward()
         return super().do_GET()
+
+    def translate_path(self, path):
+        if self.library and path.startswith('/bridge/page/'):
+            name = os.path.basename(path.split('?', 1)[0].split('#', 1)[0])
+            return os.path.join(self.library, name)
+        return super().translate_path(path)
 
     def forward(self):
         try:
@@ -37,6 +45,7 @@ class Handler(http.server.SimpleHTTPRequestHandler):
 
 def main():
     root, port, gateway, ready = sys.argv[1], int(sys.argv[2]), sys.argv[3], sys.argv[4]
+    Handler.library = sys.argv[5] if len(sys.argv) > 5 else None
     site = type('Site', (Handler,), {'gateway': gateway})
     for attempt in range(50):  # another test's server may still be closing the fixed port
         try:

@@ -124,6 +124,7 @@ int main(int argc, char** argv) {
     fprintf(stderr, "nphost: cannot load the plug-in %s (error %d)\n", pluginPath.c_str(), browser.lastError());
     return 3;
   }
+  host.ListPlugin(kPluginMime, browser.library().Version());
 
   int status = 0;
   std::vector<NPP> instances;

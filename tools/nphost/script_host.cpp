@@ -623,6 +623,9 @@ void ScriptHost::SetUpPage(const Page& page) {
     duk_push_object(ctx);
     duk_push_lstring(ctx, page.url.data(), page.url.size());
     duk_put_prop_string(ctx, -2, "href");
+    const size_t query = page.url.find('?');
+    duk_push_string(ctx, query == std::string::npos ? "" : page.url.substr(query, page.url.find('#', query) - query).c_str());
+    duk_put_prop_string(ctx, -2, "search");
     duk_put_prop_string(ctx, -2, "location");
   }
 
@@ -674,6 +677,22 @@ NPObject* ScriptHost::NewWindowObject() {
   NPObject* window = Bridge::LendScriptObject(ctx_, -1);
   duk_pop(ctx_);
   return window;
+}
+
+void ScriptHost::ListPlugin(const std::string& mime, const std::string& version) {
+  duk_context* ctx = ctx_;
+  duk_push_global_object(ctx);
+  duk_push_object(ctx);  // navigator
+  duk_push_object(ctx);  // its mimeTypes
+  duk_push_object(ctx);  // the type
+  duk_push_object(ctx);  // the plug-in that handles it
+  duk_push_string(ctx, version.c_str());
+  duk_put_prop_string(ctx, -2, "version");
+  duk_put_prop_string(ctx, -2, "enabledPlugin");
+  duk_put_prop_string(ctx, -2, mime.c_str());
+  duk_put_prop_string(ctx, -2, "mimeTypes");
+  duk_put_prop_string(ctx, -2, "navigator");
+  duk_pop(ctx);
 }
 
 void ScriptHost::AddPluginElement(const std::string& id, NPObject* scriptable) {

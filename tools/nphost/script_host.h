@@ -27,7 +27,7 @@ class ScriptHost {
   ScriptHost& operator=(const ScriptHost&) = delete;
 
   bool ready() const { return ctx_ != nullptr; }
-  // Defines window, location (its href, when the page has an address), document (title,
+  // Defines window, location (its href and search, when the page has an address), document (title,
   // getElementById over the page's elements), console, alert,
   // Promise and setTimeout (event_loop.cpp), and
   // the host object nphost. Plug-in elements are added with AddPluginElement.
@@ -36,6 +36,9 @@ class ScriptHost {
   NPObject* NewWindowObject();
   // Makes getElementById(id) answer the plug-in's scriptable object; takes over the reference.
   void AddPluginElement(const std::string& id, NPObject* scriptable);
+  // Lists the loaded plug-in as a browser does: navigator.mimeTypes[mime].enabledPlugin, with the
+  // version the browser read from the plug-in's file.
+  void ListPlugin(const std::string& mime, const std::string& version);
   // Runs one script of the page, then what it queued (promise jobs, timers). False when it threw;
   // the error is reported with its file and line.
   bool Run(const PageScript& script);
