@@ -33,25 +33,34 @@
 LangString BridgeCheck ${LANG_ENGLISH} "To see whether each browser is ready to pay, run this command (support may ask for what it prints):"
 LangString BridgeCheck ${LANG_KOREAN} "각 브라우저가 결제할 준비가 되었는지 보려면 다음 명령을 실행하십시오(고객 지원에서 그 출력을 요청할 수 있습니다):"
 
-; The extension with id offered to one browser: its external extension key makes the browser ask the
-; user at its next start. A key that was there before (the user's, an administrator's) is left as it
-; is, and so is not removed by the uninstaller: the uninstall entry's value flag records that this
-; installer wrote it.
+; The extension with id offered to one browser (id empty: not offered): its external extension key
+; makes the browser ask the user at its next start. The uninstall entry's value flag holds the id
+; this installer wrote the key for, so that the uninstaller removes that key and no other. A key that
+; was there before (the user's, an administrator's) is left as it is; one an earlier install wrote
+; for another id (the store id changed, or is no longer set) is removed.
 !macro OFFER_EXTENSION keys id url flag
-  ReadRegDWORD $0 HKCU "${UNINSTALL_KEY}" "${flag}"
-  ClearErrors
-  EnumRegKey $1 HKCU "${keys}\${id}" 0
-  ${If} ${Errors}
-  ${OrIf} $0 == 1
-    WriteRegStr HKCU "${keys}\${id}" "update_url" "${url}"
-    WriteRegDWORD HKCU "${UNINSTALL_KEY}" "${flag}" 1
+  ReadRegStr $0 HKCU "${UNINSTALL_KEY}" "${flag}"
+  ${If} $0 != ""
+  ${AndIf} $0 != "${id}"
+    DeleteRegKey HKCU "${keys}\$0"
+    DeleteRegKey /ifempty HKCU "${keys}"
+    DeleteRegValue HKCU "${UNINSTALL_KEY}" "${flag}"
   ${EndIf}
+  !if "${id}" != ""
+    ClearErrors
+    EnumRegKey $1 HKCU "${keys}\${id}" 0
+    ${If} ${Errors}
+    ${OrIf} $0 == "${id}"
+      WriteRegStr HKCU "${keys}\${id}" "update_url" "${url}"
+      WriteRegStr HKCU "${UNINSTALL_KEY}" "${flag}" "${id}"
+    ${EndIf}
+  !endif
 !macroend
 
-!macro WITHDRAW_EXTENSION keys id flag
-  ReadRegDWORD $0 HKCU "${UNINSTALL_KEY}" "${flag}"
-  ${If} $0 == 1
-    DeleteRegKey HKCU "${keys}\${id}"
+!macro WITHDRAW_EXTENSION keys flag
+  ReadRegStr $0 HKCU "${UNINSTALL_KEY}" "${flag}"
+  ${If} $0 != ""
+    DeleteRegKey HKCU "${keys}\$0"
     DeleteRegKey /ifempty HKCU "${keys}"
   ${EndIf}
 !macroend
@@ -64,12 +73,8 @@ Section "-Browser bridge"
   WriteRegStr HKCU "${BRIDGE_EDGE_KEY}" "" "$INSTDIR\chrome.json"
   WriteRegStr HKCU "${BRIDGE_OPERA_KEY}" "" "$INSTDIR\chrome.json"
   WriteRegStr HKCU "${BRIDGE_FIREFOX_KEY}" "" "$INSTDIR\firefox.json"
-  !if "${BRIDGE_CHROME_STORE_ID}" != ""
-    !insertmacro OFFER_EXTENSION "${CHROME_EXTENSIONS_KEY}" "${BRIDGE_CHROME_STORE_ID}" "${CHROME_STORE_UPDATE_URL}" "ChromeExtensionOffered"
-  !endif
-  !if "${BRIDGE_EDGE_STORE_ID}" != ""
-    !insertmacro OFFER_EXTENSION "${EDGE_EXTENSIONS_KEY}" "${BRIDGE_EDGE_STORE_ID}" "${EDGE_STORE_UPDATE_URL}" "EdgeExtensionOffered"
-  !endif
+  !insertmacro OFFER_EXTENSION "${CHROME_EXTENSIONS_KEY}" "${BRIDGE_CHROME_STORE_ID}" "${CHROME_STORE_UPDATE_URL}" "ChromeExtensionOffered"
+  !insertmacro OFFER_EXTENSION "${EDGE_EXTENSIONS_KEY}" "${BRIDGE_EDGE_STORE_ID}" "${EDGE_STORE_UPDATE_URL}" "EdgeExtensionOffered"
   DetailPrint "$(BridgeOffer)$(BridgeCheck) ${BRIDGE_CHECK}"
 SectionEnd
 
@@ -99,12 +104,8 @@ Function un.RemoveBridge
   DeleteRegKey HKCU "${BRIDGE_EDGE_KEY}"
   DeleteRegKey HKCU "${BRIDGE_OPERA_KEY}"
   DeleteRegKey HKCU "${BRIDGE_FIREFOX_KEY}"
-  !if "${BRIDGE_CHROME_STORE_ID}" != ""
-    !insertmacro WITHDRAW_EXTENSION "${CHROME_EXTENSIONS_KEY}" "${BRIDGE_CHROME_STORE_ID}" "ChromeExtensionOffered"
-  !endif
-  !if "${BRIDGE_EDGE_STORE_ID}" != ""
-    !insertmacro WITHDRAW_EXTENSION "${EDGE_EXTENSIONS_KEY}" "${BRIDGE_EDGE_STORE_ID}" "EdgeExtensionOffered"
-  !endif
+  !insertmacro WITHDRAW_EXTENSION "${CHROME_EXTENSIONS_KEY}" "ChromeExtensionOffered"
+  !insertmacro WITHDRAW_EXTENSION "${EDGE_EXTENSIONS_KEY}" "EdgeExtensionOffered"
   ; The parent keys only when the registration was all that was in them.
   DeleteRegKey /ifempty HKCU "Software\Google\Chrome\NativeMessagingHosts"
   DeleteRegKey /ifempty HKCU "Software\Google\Chrome"

@@ -42,8 +42,10 @@ rm -rf "$work"
 mkdir -p "$work"
 plugin=zoRozoridEverid.dll
 dev_plugin=zoRozoridEverid-dev.dll  # a development build's release files
-# The extension's store ids the bridge builds of the test offer it under.
+# The extension's store ids the bridge builds of the test offer it under; the release build has
+# another Chrome id (the store id changed).
 chrome_store_id=abcdefghijklmnopabcdefghijklmnop
+release_chrome_store_id=bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb
 edge_store_id=ponmlkjihgfedcbaponmlkjihgfedcba
 
 # Test cases: start_case NAME, then problem TEXT for each failed check.
@@ -117,11 +119,16 @@ files_step() {
     grep -q -e "--dev" "$work/refused.log" || { cat "$work/refused.log" >&2; problem "the refusal does not say why and what to do"; }
   [ ! -e "$work/refused" ] || problem "a refused make-dist wrote files"
   # The build's bridge, offering the extension in both stores.
-  cp -r "$bridge_dir" "$work/bridge"
-  sed -i -e "s/\(CHROME_STORE_ID\) \"\"/\1 \"$chrome_store_id\"/" -e "s/\(EDGE_STORE_ID\) \"\"/\1 \"$edge_store_id\"/" \
-    "$work/bridge/extension-offer.nsh"
-  grep -q "$edge_store_id" "$work/bridge/extension-offer.nsh" || problem "no store ids in $work/bridge/extension-offer.nsh"
-  if ! "$dist" --arch "$arch" --dll "$release_dll" --out "$work/release" --bridge "$work/bridge" >"$work/release.log" 2>&1; then
+  local name id
+  for name in bridge bridge-release; do
+    id=$chrome_store_id
+    [ $name = bridge-release ] && id=$release_chrome_store_id
+    cp -r "$bridge_dir" "$work/$name"
+    sed -i -e "s/\(CHROME_STORE_ID\) \"\"/\1 \"$id\"/" -e "s/\(EDGE_STORE_ID\) \"\"/\1 \"$edge_store_id\"/" \
+      "$work/$name/extension-offer.nsh"
+    grep -q "$id" "$work/$name/extension-offer.nsh" || problem "no store ids in $work/$name/extension-offer.nsh"
+  done
+  if ! "$dist" --arch "$arch" --dll "$release_dll" --out "$work/release" --bridge "$work/bridge-release" >"$work/release.log" 2>&1; then
     cat "$work/release.log" >&2
     problem "make-dist refused a DLL with a release key and an origin list"
   fi
@@ -215,7 +222,8 @@ edge_extensions='HKEY_CURRENT_USER\Software\Microsoft\Edge\Extensions'
 users_edge_update_url=https://updates.example/edge
 
 # What the installer of VERSION (a development build unless the second argument is "release"; with
-# the bridge when the third is "bridge") must have written, the installed files being in place.
+# the bridge offered under the Chrome store id the third names) must have written, the installed
+# files being in place.
 expected_registry() {
   local version=$1 id kb=0 f display="Vexo Plugin (development build)" key
   [ "${2:-}" = release ] && display="Vexo Plugin"
@@ -240,14 +248,14 @@ expected_registry() {
     echo "$uninstall_key|NoRepair|REG_DWORD|0x1"
     printf '%s|EstimatedSize|REG_DWORD|0x%x\n' "$uninstall_key" "$kb"
     echo "$edge_extensions\\$edge_store_id|update_url|REG_SZ|$users_edge_update_url"
-    if [ "${3:-}" = bridge ]; then
+    if [ -n "${3:-}" ]; then
       for key in "${host_keys[@]}"; do
         f=chrome.json
         [ "$key" = "${host_keys[3]}" ] && f=firefox.json
         echo "$key\\$host_name|@|REG_SZ|$instdir_win\\$f"
       done
-      echo "$chrome_extensions\\$chrome_store_id|update_url|REG_SZ|https://clients2.google.com/service/update2/crx"
-      echo "$uninstall_key|ChromeExtensionOffered|REG_DWORD|0x1"
+      echo "$chrome_extensions\\$3|update_url|REG_SZ|https://clients2.google.com/service/update2/crx"
+      echo "$uninstall_key|ChromeExtensionOffered|REG_SZ|$3"
     fi
   } | sort
 }
@@ -392,7 +400,7 @@ installer_step() {
   # The loaded DLL was moved aside, the new one is in its place, one registration of the new version.
   check_files "$plugin=$files/current/$dev_plugin" "$plugin.1.old=$files/older/$dev_plugin" uninstall.exe \
     "vexo-bridge.exe=$files/current/bridge/vexo-bridge.exe" chrome.json firefox.json
-  check_registry "$current_version" "" bridge
+  check_registry "$current_version" "" "$chrome_store_id"
   osslsigncode verify -CAfile "$files/ca/ca.pem" -in "$instdir/uninstall.exe" >"$work/uninstaller.verify" 2>&1 ||
     problem "the installed uninstaller's signature does not verify"
 
@@ -403,7 +411,7 @@ installer_step() {
   [ "$status" -eq 2 ] || problem "the uninstaller exited with $status while the plug-in was in use"
   check_files "$plugin=$files/current/$dev_plugin" "$plugin.1.old=$files/older/$dev_plugin" uninstall.exe \
     "vexo-bridge.exe=$files/current/bridge/vexo-bridge.exe" chrome.json firefox.json
-  check_registry "$current_version" "" bridge
+  check_registry "$current_version" "" "$chrome_store_id"
   touch "$work/stop-holder"
   wait "$holder_pid"
 
@@ -422,7 +430,7 @@ installer_step() {
   [ "$status" -eq 0 ] || problem "the release installer exited with $status"
   check_files "$plugin=$files/release/$plugin" uninstall.exe "vexo-bridge.exe=$files/release/bridge/vexo-bridge.exe" \
     chrome.json firefox.json
-  check_registry "$current_version" release bridge
+  check_registry "$current_version" release "$release_chrome_store_id"
   # Nothing is fetched for that page: no gateway runs, and the module directory stays as it was.
   "$root/tests/tools/page_test.sh" --expected "$refused" --status 1 --work "$work/refused-page" -- \
     "$root/cmake/$wine_runner" "$nphost" --registered --url https://shop.example/checkout.html "Z:$page" \
