@@ -22,17 +22,29 @@ const KnownBrowser BROWSERS[] = {
     {"Firefox", "firefox.exe", "Software\\Mozilla\\NativeMessagingHosts\\", true},
 };
 
+// Where a registration can be, in the order the browsers read them: the user's, then the
+// machine's in the 32-bit and in the 64-bit registry (this program is 32-bit: on 64-bit Windows
+// the machine's keys of 64-bit browsers are in the other one).
+struct RegistryPlace {
+  HKEY hive;
+  REGSAM view;
+  const char* name;
+};
+const RegistryPlace PLACES[] = {{HKEY_CURRENT_USER, 0, "HKCU\\"},
+                                {HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY, "HKLM\\"},
+                                {HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY, "HKLM (64-bit)\\"}};
+
 // The default value of a key, "" when there is none.
-std::string DefaultValue(HKEY hive, const std::string& key) {
+std::string DefaultValue(const RegistryPlace& place, const std::string& key) {
   char value[MAX_PATH * 2];
-  return ReadRegistryString(hive, key.c_str(), "", value, sizeof value) == 0 ? value : "";
+  return ReadRegistryString(place.hive, key.c_str(), "", value, sizeof value, place.view) == 0 ? value : "";
 }
 
 // The browser's program, registered for the current user or the machine, is there.
 bool Installed(const KnownBrowser& browser) {
   const std::string key = std::string("Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\") + browser.program;
-  for (HKEY hive : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
-    std::string program = DefaultValue(hive, key);
+  for (const RegistryPlace& place : PLACES) {
+    std::string program = DefaultValue(place, key);
     if (program.size() > 2 && program.front() == '"' && program.back() == '"') program = program.substr(1, program.size() - 2);
     if (!program.empty() && _access(program.c_str(), 0) == 0) return true;
   }
@@ -49,13 +61,12 @@ std::vector<BrowserRegistration> Check_Registrations(const std::string& hostName
     registration.installed = Installed(browser);
     registration.gecko = browser.gecko;
     const std::string key = browser.hostKey + hostName;
-    // The user's registration first, as the browsers read them.
-    registration.place = "HKCU\\" + key;
-    registration.manifest = DefaultValue(HKEY_CURRENT_USER, key);
-    if (registration.manifest.empty()) {
-      const std::string machine = DefaultValue(HKEY_LOCAL_MACHINE, key);
-      if (!machine.empty()) registration.place = "HKLM\\" + key;
-      registration.manifest = machine;
+    registration.place = PLACES[0].name + key;
+    for (const RegistryPlace& place : PLACES) {
+      registration.manifest = DefaultValue(place, key);
+      if (registration.manifest.empty()) continue;
+      registration.place = place.name + key;
+      break;
     }
     registrations.push_back(registration);
   }
