@@ -3,8 +3,9 @@
 #   OUT/zoRozoridEverid.dll          stripped (and signed when a key is given)
 #   OUT/zoRozoridEverid.dll.debug    its debug information, for reading crash dumps
 #   OUT/vexo-plugin-setup-<version>.exe   the per-user installer (dist/installer.nsi)
-#   OUT/bridge/                      the browser bridge host (stripped, signed like the DLL) and its
-#                                    two manifests, when the build has the bridge
+#   OUT/bridge/                      the browser bridge host (stripped, signed like the DLL), its
+#                                    two manifests and the extension's store ids (extension-offer.nsh),
+#                                    when the build has the bridge
 #   OUT/SHA256SUMS                   the SHA-256 of each file, also printed
 # The version and every product text come from the DLL's version resource.
 #
@@ -104,7 +105,7 @@ bridging=()
 if [ -f "$bridge/vexo-bridge.exe" ]; then
   # The host is released like the DLL: stripped, and signed when a key is given.
   mkdir -p "$out/bridge"
-  cp "$bridge/chrome.json" "$bridge/firefox.json" "$out/bridge/"
+  cp "$bridge/chrome.json" "$bridge/firefox.json" "$bridge/extension-offer.nsh" "$out/bridge/"
   "$tools-objcopy" --strip-all "$bridge/vexo-bridge.exe" "$out/bridge/vexo-bridge.exe"
   if [ ${#signing[@]} -gt 0 ]; then "$here/sign.sh" "$out/bridge/vexo-bridge.exe"; fi
   bridge=$out/bridge

@@ -16,4 +16,8 @@ std::string FindPluginForMime(const std::string& mime);
 // by ':' and more fields) names mime, compared without regard to letter case.
 bool MimeListDeclares(const std::string& list, char separator, const std::string& mime);
 
+// The file version (a.b.c.d) of a program or library's version resource, "" when it has none
+// (always on Unix, whose libraries carry no version resource).
+std::string FileVersion(const std::string& path);
+
 }  // namespace host

@@ -40,6 +40,8 @@ std::string FindIn(const std::string& folder, const std::string& mime) {
 
 }  // namespace
 
+std::string FileVersion(const std::string&) { return ""; }
+
 std::string FindPluginForMime(const std::string& mime) {
   std::vector<std::string> folders;
   const char* list = getenv("MOZ_PLUGIN_PATH");

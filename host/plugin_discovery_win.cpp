@@ -9,13 +9,19 @@ namespace host {
 
 namespace {
 
-// One string of a file's version resource, in the language of its first translation.
-std::string VersionString(const std::string& path, const char* name) {
+// A file's version resource; empty when it has none.
+std::vector<char> VersionInfo(const std::string& path) {
   DWORD handle = 0;
   const DWORD size = GetFileVersionInfoSizeA(path.c_str(), &handle);
-  if (size == 0) return "";
   std::vector<char> info(size);
-  if (!GetFileVersionInfoA(path.c_str(), 0, size, info.data())) return "";
+  if (size != 0 && !GetFileVersionInfoA(path.c_str(), 0, size, info.data())) info.clear();
+  return info;
+}
+
+// One string of a file's version resource, in the language of its first translation.
+std::string VersionString(const std::string& path, const char* name) {
+  std::vector<char> info = VersionInfo(path);
+  if (info.empty()) return "";
   WORD* translation = nullptr;
   UINT length = 0;
   if (!VerQueryValueA(info.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &length) ||
@@ -59,6 +65,20 @@ std::string FindUnder(HKEY root, const std::string& mime) {
 }
 
 }  // namespace
+
+std::string FileVersion(const std::string& path) {
+  std::vector<char> info = VersionInfo(path);
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  if (info.empty() || !VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &length) ||
+      length < sizeof *fixed)
+    return "";
+  char text[48];
+  snprintf(text, sizeof text, "%u.%u.%u.%u", static_cast<unsigned>(HIWORD(fixed->dwFileVersionMS)),
+           static_cast<unsigned>(LOWORD(fixed->dwFileVersionMS)), static_cast<unsigned>(HIWORD(fixed->dwFileVersionLS)),
+           static_cast<unsigned>(LOWORD(fixed->dwFileVersionLS)));
+  return text;
+}
 
 std::string FindPluginForMime(const std::string& mime) {
   const std::string path = FindUnder(HKEY_CURRENT_USER, mime);

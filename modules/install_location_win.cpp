@@ -58,11 +58,12 @@ int CheckOsVersion() {
   return info.dwPlatformId == VER_PLATFORM_WIN32_NT && info.dwMajorVersion > 5 ? 0 : ERR_OLD_WINDOWS;
 }
 
-int ReadRegistryString(HKEY hive, const char* subkey, const char* valueName, char* buffer, int capacity) {
+int ReadRegistryString(HKEY hive, const char* subkey, const char* valueName, char* buffer, int capacity,
+                       REGSAM view) {
   if (buffer == nullptr || capacity < 2) return -1;
   memset(buffer, 0, static_cast<size_t>(capacity));
   HKEY key = nullptr;
-  if (RegOpenKeyExA(hive, subkey, 0, KEY_READ, &key) != ERROR_SUCCESS) return -1;
+  if (RegOpenKeyExA(hive, subkey, 0, KEY_READ | view, &key) != ERROR_SUCCESS) return -1;
   // One byte is held back so that a value stored without its terminator still ends in one.
   DWORD size = static_cast<DWORD>(capacity - 1);
   const LONG status =

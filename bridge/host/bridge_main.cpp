@@ -4,6 +4,8 @@
 // per page object and calls the plug-in's script object for the page (see bridge_session.h).
 //
 //   vexo-bridge [--plugin PATH] [browser arguments...]
+//   vexo-bridge --check     prints, one line a browser, whether the bridge is ready in it
+//                           (bridge_check.h); exit status 0 when at least one browser is ready
 //
 // The plug-in is the one next to the program unless --plugin names another. The arguments a
 // browser passes (the caller's origin, a window handle, a manifest path) are ignored. The program
@@ -19,6 +21,7 @@
 #include <chrono>
 #include <string>
 
+#include "bridge/host/bridge_check.h"
 #include "bridge/host/bridge_session.h"
 #include "bridge/host/host_process.h"
 #include "bridge/host/message_frame.h"
@@ -48,6 +51,7 @@ std::string FrameError(FrameStatus status) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && strcmp(argv[1], "--check") == 0) return Check_Run(stdout, VEXO_BRIDGE_HOST_NAME, VEXO_PLUGIN_FILE);
   ProtocolStreams streams;
   if (!HostProcess_TakeStreams(&streams)) {
     fprintf(stderr, "vexo-bridge: cannot set up standard input and output\n");

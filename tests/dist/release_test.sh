@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # The release files of the win32 build, in two steps (one ctest entry each, one JUnit report each):
 #
-#   release_test.sh files --work DIR --report XML --dll DLL --older-dll DLL --release-dll DLL
+#   release_test.sh files --work DIR --report XML --dll DLL --older-dll DLL --release-dll DLL --bridge DIR
 #     Runs dist/make-dist.sh as `make dist` does: the builds without a release key are development
 #     builds (refused without --dev, "-dev" files with it), unsigned for the older build, signed with
 #     a test CA made here for the current one; RELEASE-DLL (release key and origin list built in)
-#     gives release files. Checks the version and the texts come from the DLL, the release DLL is
+#     gives release files. The current and the release build come with the browser bridge of DIR
+#     (the build's bridge/dist), with store ids for the extension to offer. Checks the version and the texts come from the DLL, the release DLL is
 #     stripped with its debug file beside it, the signatures verify against the test CA, and one
 #     changed byte breaks the DLL's signature. Needs no Wine.
 #
@@ -15,17 +16,18 @@
 #     installers do): installs the older build silently, upgrades it to the current one while a
 #     program holds the old DLL loaded, pays through the plug-in found in the registry as a browser
 #     finds it, installs the release build over it and sees it refuse a page of an unlisted origin,
-#     and uninstalls. FILES is the work folder of the "files" step.
+#     asks the installed bridge host what each browser has (--check), and uninstalls. FILES is the
+#     work folder of the "files" step.
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../.." && pwd)
 step=${1:?files or installer}
 shift
-arch=i686 work="" report="" dll="" older_dll="" release_dll="" files="" nphost="" holder="" gateway="" modules="" page="" expected="" refused="" prefix=""
+arch=i686 work="" report="" dll="" older_dll="" release_dll="" bridge_dir="" files="" nphost="" holder="" gateway="" modules="" page="" expected="" refused="" prefix=""
 while [ $# -gt 0 ]; do
   case $1 in
     --arch) arch=$2 ;; --work) work=$2 ;; --report) report=$2 ;; --dll) dll=$2 ;; --older-dll) older_dll=$2 ;;
-    --release-dll) release_dll=$2 ;;
+    --release-dll) release_dll=$2 ;; --bridge) bridge_dir=$2 ;;
     --files) files=$2 ;; --nphost) nphost=$2 ;; --holder) holder=$2 ;; --gateway) gateway=$2 ;;
     --modules) modules=$2 ;; --page) page=$2 ;; --expected) expected=$2 ;; --refused) refused=$2 ;; --prefix) prefix=$2 ;;
     *) echo "release_test: unknown option $1" >&2; exit 2 ;;
@@ -40,6 +42,11 @@ rm -rf "$work"
 mkdir -p "$work"
 plugin=zoRozoridEverid.dll
 dev_plugin=zoRozoridEverid-dev.dll  # a development build's release files
+# The extension's store ids the bridge builds of the test offer it under; the release build has
+# another Chrome id (the store id changed).
+chrome_store_id=abcdefghijklmnopabcdefghijklmnop
+release_chrome_store_id=bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb
+edge_store_id=ponmlkjihgfedcbaponmlkjihgfedcba
 
 test_name=release_test
 . "$root/tests/common/cases.sh"
@@ -75,7 +82,17 @@ files_step() {
   grep -q "is not a release build" "$work/refused.log" && grep -q "no release key" "$work/refused.log" &&
     grep -q -e "--dev" "$work/refused.log" || { cat "$work/refused.log" >&2; problem "the refusal does not say why and what to do"; }
   [ ! -e "$work/refused" ] || problem "a refused make-dist wrote files"
-  if ! "$dist" --arch "$arch" --dll "$release_dll" --out "$work/release" --bridge "$work/no-bridge" >"$work/release.log" 2>&1; then
+  # The build's bridge, offering the extension in both stores.
+  local name id
+  for name in bridge bridge-release; do
+    id=$chrome_store_id
+    [ $name = bridge-release ] && id=$release_chrome_store_id
+    cp -r "$bridge_dir" "$work/$name"
+    sed -i -e "s/\(CHROME_STORE_ID\) \"\"/\1 \"$id\"/" -e "s/\(EDGE_STORE_ID\) \"\"/\1 \"$edge_store_id\"/" \
+      "$work/$name/extension-offer.nsh"
+    grep -q "$id" "$work/$name/extension-offer.nsh" || problem "no store ids in $work/$name/extension-offer.nsh"
+  done
+  if ! "$dist" --arch "$arch" --dll "$release_dll" --out "$work/release" --bridge "$work/bridge-release" >"$work/release.log" 2>&1; then
     cat "$work/release.log" >&2
     problem "make-dist refused a DLL with a release key and an origin list"
   fi
@@ -111,7 +128,7 @@ files_step() {
   start_case signed_files_verify
   make_test_ca "$work/ca" || problem "cannot make the test CA"
   if ! VEXO_SIGN_CERT=$work/ca/sign.pem VEXO_SIGN_KEY=$work/ca/sign.key VEXO_DIST_DEV=1 "$dist" --arch "$arch" --dll "$dll" \
-      --out "$work/current" --bridge "$work/no-bridge" >"$work/current.log" 2>&1; then
+      --out "$work/current" --bridge "$work/bridge" >"$work/current.log" 2>&1; then
     cat "$work/current.log" >&2
     problem "make-dist failed with a signing key"
   fi
@@ -142,7 +159,8 @@ files_step() {
 
 wine_run() { "$root/cmake/$wine_runner" "$@"; }
 
-# The values under a registry key and its subkeys as sorted "key|name|type|data" lines.
+# The values under a registry key and its subkeys as sorted "key|name|type|data" lines; a key's
+# default value is named "@" (reg prints it in the language of the system).
 registry_values() {
   wine_run reg query "$1" /s 2>/dev/null | tr -d '\r' | sed 's/^HKCU\\/HKEY_CURRENT_USER\\/' | awk '
     /^HKEY_/ { key = $0; next }
@@ -150,6 +168,7 @@ registry_values() {
       line = substr($0, 5); n = index(line, "    ")
       if (n == 0) { print key "|" line; next }
       name = substr(line, 1, n - 1); rest = substr(line, n + 4); m = index(rest, "    ")
+      if (name ~ /^\(.*\)$/) name = "@"
       if (m == 0) print key "|" name "|" rest "|"
       else print key "|" name "|" substr(rest, 1, m - 1) "|" substr(rest, m + 4)
     }' | sort
@@ -157,11 +176,20 @@ registry_values() {
 
 plugins_key='HKEY_CURRENT_USER\Software\MozillaPlugins'
 uninstall_key='HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Uninstall\VexoMirovanPlugin'
+# The bridge's keys: the host registered per browser, the extension offered to Chrome and Edge.
+host_keys=('HKEY_CURRENT_USER\Software\Google\Chrome\NativeMessagingHosts' 'HKEY_CURRENT_USER\Software\Microsoft\Edge\NativeMessagingHosts'
+  'HKEY_CURRENT_USER\Software\Opera Software\NativeMessagingHosts' 'HKEY_CURRENT_USER\Software\Mozilla\NativeMessagingHosts')
+host_browsers=(Chrome Edge Opera Firefox)
+chrome_extensions='HKEY_CURRENT_USER\Software\Google\Chrome\Extensions'
+edge_extensions='HKEY_CURRENT_USER\Software\Microsoft\Edge\Extensions'
+# Edge already has the extension from a source of the user's own: the installer leaves it alone.
+users_edge_update_url=https://updates.example/edge
 
-# What the installer of VERSION (a development build unless the second argument is "release")
-# must have written, the installed files being in place.
+# What the installer of VERSION (a development build unless the second argument is "release"; with
+# the bridge offered under the Chrome store id the third names) must have written, the installed
+# files being in place.
 expected_registry() {
-  local version=$1 id kb=0 f display="Vexo Plugin (development build)"
+  local version=$1 id kb=0 f display="Vexo Plugin (development build)" key
   [ "${2:-}" = release ] && display="Vexo Plugin"
   id="$plugins_key\\@vexo.co.kr/Mirovan,version=$version"
   for f in "$instdir"/*; do [ -f "$f" ] && kb=$((kb + ($(stat -c %s "$f") + 1023) / 1024)); done
@@ -183,12 +211,25 @@ expected_registry() {
     echo "$uninstall_key|NoModify|REG_DWORD|0x1"
     echo "$uninstall_key|NoRepair|REG_DWORD|0x1"
     printf '%s|EstimatedSize|REG_DWORD|0x%x\n' "$uninstall_key" "$kb"
+    echo "$edge_extensions\\$edge_store_id|update_url|REG_SZ|$users_edge_update_url"
+    if [ -n "${3:-}" ]; then
+      for key in "${host_keys[@]}"; do
+        f=chrome.json
+        [ "$key" = "${host_keys[3]}" ] && f=firefox.json
+        echo "$key\\$host_name|@|REG_SZ|$instdir_win\\$f"
+      done
+      echo "$chrome_extensions\\$3|update_url|REG_SZ|https://clients2.google.com/service/update2/crx"
+      echo "$uninstall_key|ChromeExtensionOffered|REG_SZ|$3"
+    fi
   } | sort
 }
 
 check_registry() {
-  expected_registry "$1" "${2:-}" >"$work/registry.expected"
-  { registry_values "$plugins_key"; registry_values "$uninstall_key"; } | sort >"$work/registry.actual"
+  expected_registry "$1" "${2:-}" "${3:-}" >"$work/registry.expected"
+  local key
+  for key in "$plugins_key" "$uninstall_key" "${host_keys[@]}" "$chrome_extensions" "$edge_extensions"; do
+    registry_values "$key"
+  done | sort >"$work/registry.actual"
   diff -u "$work/registry.expected" "$work/registry.actual" >&2 || problem "the registry differs from what version $1 installs"
 }
 
@@ -212,13 +253,49 @@ check_files() {
 snapshot() {
   find "$prefix_copy/drive_c/users" -path "$tempdir" -prune -o -print | sort >"$work/$1.files"
   wine_run reg query 'HKCU\Software' /s 2>/dev/null | tr -d '\r' | grep '^HKEY_' |
-    grep -i -E 'vexo|mozilla|mirovan' | sort >"$work/$1.keys"
+    grep -i -E 'vexo|mozilla|mirovan|google|edge|opera' | sort >"$work/$1.keys"
 }
 
 # C:\x\y in the prefix, as a Unix path.
 unix_path() {
   local p=${1//\\//}
   echo "$WINEPREFIX/drive_c/${p#[Cc]:/}"
+}
+
+# What vexo-bridge --check prints for the browsers of the test machine (Chrome alone is installed)
+# with the bridge installed ("installed") or not; the host program's version reads VERSION.
+expected_check() {
+  local ids gecko_id line name key f i
+  ids=$(grep -o 'chrome-extension://[a-p]*' "$files/current/bridge/chrome.json" | sed 's|.*//||' | paste -sd,)
+  gecko_id=$(sed -n 's/.*"allowed_extensions": *\["\([^"]*\)".*/\1/p' "$files/current/bridge/firefox.json")
+  for i in "${!host_keys[@]}"; do
+    name=${host_browsers[$i]} key=${host_keys[$i]}
+    line="$name: browser not found"
+    [ "$name" = Chrome ] && line="$name: ready"
+    key="HKCU${key#HKEY_CURRENT_USER}\\$host_name"
+    if [ "$1" = installed ]; then
+      f=chrome.json
+      [ "$name" = Firefox ] && f=firefox.json
+      echo "$line; registered at $key -> $instdir_win\\$f; host $instdir_win\\vexo-bridge.exe VERSION;" \
+        "plug-in $instdir_win\\$plugin $current_version loads; extensions $([ "$name" = Firefox ] && echo "$gecko_id" || echo "$ids")"
+    else
+      [ "$name" = Chrome ] && line="$name: not registered"
+      echo "$line; nothing at $key"
+    fi
+  done
+}
+
+# Runs the bridge host PROGRAM with --check: its lines in WORK/check-NAME.txt, its exit status
+# compared with STATUS and its lines with expected_check NAME.
+bridge_check() {
+  local program=$1 name=$2 expected_status=$3 status
+  wine_run "$program" --check 2>&1 | tr -d '\r' >"$work/check-$name.txt"
+  status=${PIPESTATUS[0]}
+  echo "release_test: vexo-bridge --check, $name (exit status $status):"
+  cat "$work/check-$name.txt"
+  [ "$status" = "$expected_status" ] || problem "vexo-bridge --check exited with $status, expected $expected_status"
+  expected_check "$name" | diff -u - <(sed 's/\(vexo-bridge\.exe\) [0-9.]*;/\1 VERSION;/' "$work/check-$name.txt") >&2 ||
+    problem "vexo-bridge --check printed other lines"
 }
 
 seconds_since() { echo "$(($(date +%s%N) - $1))" | awk '{ printf "%.2f", $1 / 1e9 }'; }
@@ -230,6 +307,7 @@ installer_step() {
   local older_version current_version
   older_version=$(basename "$older_setup" -dev.exe); older_version=${older_version#vexo-plugin-setup-}
   current_version=$(basename "$current_setup" -dev.exe); current_version=${current_version#vexo-plugin-setup-}
+  host_name=$(sed -n 's/.*"name": *"\([^"]*\)".*/\1/p' "$files/current/bridge/chrome.json")
 
   # A copy of the build's prefix (or a new one): what the installers do stays in it. Its system
   # files are hard links (Wine only reads them); what Wine writes are copies: the registry, the
@@ -261,6 +339,11 @@ installer_step() {
     exit 1
   fi
   rm -rf "$modules_home"
+  # This machine has Chrome (where browser installers register their program), and Edge has the
+  # extension from the user's own source.
+  wine_run reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\App Paths\chrome.exe' /ve /d 'C:\windows\notepad.exe' /f >/dev/null &&
+  wine_run reg add "$edge_extensions\\$edge_store_id" /v update_url /d "$users_edge_update_url" /f >/dev/null ||
+    problem "cannot set up the browsers"
   snapshot before
   t0=$(date +%s%N)
   wine_run "$older_setup" /S
@@ -279,8 +362,9 @@ installer_step() {
   status=$?
   [ "$status" -eq 0 ] || problem "the upgrade exited with $status"
   # The loaded DLL was moved aside, the new one is in its place, one registration of the new version.
-  check_files "$plugin=$files/current/$dev_plugin" "$plugin.1.old=$files/older/$dev_plugin" uninstall.exe
-  check_registry "$current_version"
+  check_files "$plugin=$files/current/$dev_plugin" "$plugin.1.old=$files/older/$dev_plugin" uninstall.exe \
+    "vexo-bridge.exe=$files/current/bridge/vexo-bridge.exe" chrome.json firefox.json
+  check_registry "$current_version" "" "$chrome_store_id"
   osslsigncode verify -CAfile "$files/ca/ca.pem" -in "$instdir/uninstall.exe" >"$work/uninstaller.verify" 2>&1 ||
     problem "the installed uninstaller's signature does not verify"
 
@@ -289,8 +373,9 @@ installer_step() {
   wine_run "$instdir_win\\uninstall.exe" /S "_?=$instdir_win"
   status=$?
   [ "$status" -eq 2 ] || problem "the uninstaller exited with $status while the plug-in was in use"
-  check_files "$plugin=$files/current/$dev_plugin" "$plugin.1.old=$files/older/$dev_plugin" uninstall.exe
-  check_registry "$current_version"
+  check_files "$plugin=$files/current/$dev_plugin" "$plugin.1.old=$files/older/$dev_plugin" uninstall.exe \
+    "vexo-bridge.exe=$files/current/bridge/vexo-bridge.exe" chrome.json firefox.json
+  check_registry "$current_version" "" "$chrome_store_id"
   touch "$work/stop-holder"
   wait "$holder_pid"
 
@@ -307,8 +392,9 @@ installer_step() {
   wine_run "$(ls "$files/release"/vexo-plugin-setup-*.exe | head -1)" /S
   status=$?
   [ "$status" -eq 0 ] || problem "the release installer exited with $status"
-  check_files "$plugin=$files/release/$plugin" uninstall.exe
-  check_registry "$current_version" release
+  check_files "$plugin=$files/release/$plugin" uninstall.exe "vexo-bridge.exe=$files/release/bridge/vexo-bridge.exe" \
+    chrome.json firefox.json
+  check_registry "$current_version" release "$release_chrome_store_id"
   # Nothing is fetched for that page: no gateway runs, and the module directory stays as it was.
   "$root/tests/tools/page_test.sh" --expected "$refused" --status 1 --work "$work/refused-page" -- \
     "$root/cmake/$wine_runner" "$nphost" --registered --url https://shop.example/checkout.html "Z:$page" \
@@ -316,6 +402,9 @@ installer_step() {
     { cat "$work/refused-page.log" >&2; problem "the release build did not refuse a page of an unlisted origin"; }
   (cd "$modules_home" 2>/dev/null && find . | sort) | cmp -s - "$work/modules.before" ||
     problem "the refused page changed the module directory"
+
+  start_case bridge_check_finds_the_registration
+  bridge_check "$instdir_win\\vexo-bridge.exe" installed 0
 
   start_case uninstall_removes_what_the_installer_added
   t0=$(date +%s%N)
@@ -325,12 +414,15 @@ installer_step() {
   echo "release_test: uninstall under Wine: $(seconds_since "$t0") s" | tee "$work/uninstall-time"
   wineserver -w
   snapshot after
-  diff <(grep -v -F "$modules_home" "$work/before.files") <(grep -v -F "$modules_home" "$work/after.files") >&2 ||
+  # The payment's files: its modules and Wine's WinINet cache.
+  diff <(grep -v -F -e "$modules_home" -e /INetCache -e /INetCookies "$work/before.files") \
+    <(grep -v -F -e "$modules_home" -e /INetCache -e /INetCookies "$work/after.files") >&2 ||
     problem "files or folders left behind (or lost)"
   diff "$work/before.keys" "$work/after.keys" >&2 || problem "registry keys left behind"
   wine_run reg query "$uninstall_key" >/dev/null 2>&1 && problem "the uninstall entry is still there"
   (cd "$modules_home" 2>/dev/null && find . | sort) | cmp -s - "$work/modules.before" ||
     problem "the payment's module directory changed"
+  bridge_check "$files/release/bridge/vexo-bridge.exe" uninstalled 1
 }
 
 case $step in
