@@ -39,6 +39,7 @@ ZAVavodur::ZAVavodur(NPP instance) : ScriptObjectBase(instance) {
   memset(m_fetchedTable, 0, sizeof m_fetchedTable);
   m_updateLock = DirLock{0};
   m_lockWaitMs = UPDATE_LOCK_WAIT_MS;
+  m_fieldRefused = false;
   FieldStore_Init(&m_store);
 }
 

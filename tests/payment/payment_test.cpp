@@ -18,6 +18,7 @@
 #include "modules/install_record.h"
 #include "modules/update_driver.h"
 #include "payment/gateway_control.h"
+#include "modules/test_env.h"
 #include "payment/payment_page.h"
 
 namespace {
@@ -92,6 +93,13 @@ class PaymentTest : public PaymentPage {
     for (std::string* text : {&table, &installed}) text->erase(std::remove(text->begin(), text->end(), '\r'), text->end());
     return !table.empty() && installed.compare(0, table.size(), table) == 0;
   }
+  // The names in the temp folder.
+  Names TempNames() {
+    Names names;
+    for (const fs::directory_entry& e : fs::directory_iterator(ModuleDir() / "temp"))
+      names.push_back(e.path().filename().string());
+    return names;
+  }
   // Under Wine the serial and printer ports lead to plain files (cmake/wine-run.sh): a name that
   // reached a device would have written into one of them.
   static void ExpectPortsUntouched() {
@@ -164,6 +172,44 @@ TEST_F(PaymentTest, ARefusedProductDirectoryFailsBeforeAnyRequest) {
   EXPECT_EQ(Names{}, Requested()) << "no network use";
   EXPECT_EQ("control 0/0 main 0/0", LoadCounts::Now().Since(before).Text());
   ExpectPortsUntouched();
+}
+
+// Product names from 160 to 200 characters below a short install root: a name either pays and
+// installs its table, or is refused with nothing created; never a payment that cannot record its
+// table. The longer names are refused from the first refused one on.
+TEST_F(PaymentTest, ProductNamesNearThePathLimitPayInFullOrAreRefused) {
+  std::vector<size_t> paid, refused;
+  {
+    EnvOverride env;
+    const fs::path root = TestEnv_ShortInstallRoot(env);
+    ASSERT_FALSE(root.empty());
+    for (size_t length = 160; length <= 200; ++length) {
+      SCOPED_TRACE(length);
+      const std::string name(length, 'n');
+      Call("MV_init", name.c_str());
+      SetPayment();
+      if (ModuleDir().empty()) {
+        refused.push_back(length);
+        EXPECT_FALSE(fs::exists(root / "Vexo" / name));
+        EXPECT_EQ("FAIL", Call("MV_start"));
+        EXPECT_EQ("P003", Call("MV_getdata", "res_cd"));
+        EXPECT_EQ(Names{}, Requested());
+        continue;
+      }
+      paid.push_back(length);
+      EXPECT_EQ("SUCC", Call("MV_start"));
+      EXPECT_EQ(kAll, Requested());
+      Call("MV_clean");
+      EXPECT_TRUE(InstalledTableIsTheGateways());
+      Requested();  // the look at the gateway's table
+      EXPECT_EQ(Names{CURRENT_TABLE_NAME}, TempNames());
+    }
+    Call("MV_init", product_.c_str());  // leaves the short root
+    fs::remove_all(root);
+  }
+  ASSERT_FALSE(paid.empty());
+  ASSERT_FALSE(refused.empty());
+  EXPECT_LT(paid.back(), refused.front());
 }
 
 TEST_F(PaymentTest, OnlyAPageOfAListedOriginStartsAPayment) {
@@ -482,6 +528,52 @@ TEST_F(PaymentTest, OrderFieldsInTheSystemCodePage) {
   Call("MV_clean");
 }
 
+// --- Payment fields from the page ---
+
+// Each field that would make a record of its own (the customer's text in a product name, a key
+// made from it) fails its payment with P005 before any request, and the main module never runs;
+// without the check the main module would read amount 1. The refusal ends with its payment. What
+// only looks like a separator or a record ("=", tabs, Korean text, 0x1D in an ordinary value)
+// reaches the main module byte for byte.
+TEST_F(PaymentTest, AFieldThatWouldForgeARecordFailsItsPayment) {
+  struct Field {
+    const char* section;
+    const char* key;
+    const char* value;
+  };
+  const Field forged[] = {
+      {"Order", "product", "Keyboard\x1F" "amount=1"},
+      {"Order", "note\x1F" "amount", "1"},
+      {"Order", "amount=1", "x"},
+      {"Escrow", "item", "book\x1D" "amount=1"},
+  };
+  for (const Field& f : forged) {
+    SCOPED_TRACE(f.key);
+    const LoadCounts before = LoadCounts::Now();
+    Call("MV_init", product_.c_str());
+    Call("MV_setdata", f.section, f.key, f.value);
+    SetPayment();
+    EXPECT_EQ("FAIL", Call("MV_start"));
+    EXPECT_EQ("P005", Call("MV_getdata", "res_cd"));
+    EXPECT_EQ("허용되지 않은 결제 정보", Call("MV_getdata", "res_msg"));
+    EXPECT_EQ("FAIL", Call("MV_start")) << "until the payment ends";
+    EXPECT_EQ(Names{}, Requested());
+    EXPECT_EQ(Names{}, DirNames());
+    EXPECT_EQ("control 0/0 main 0/0", LoadCounts::Now().Since(before).Text());
+    Call("MV_clean");
+    EXPECT_FALSE(fs::exists(Installed("MirovanVer.tbl")));
+  }
+  // MV_clean ended the refused payment: the same object pays at once.
+  Call("MV_setdata", "Order", "product", "Keyboard\x1F" "amount=1");
+  Call("MV_clean");
+  SetPayment("test", kTestGatewayAddr, true, "ORD=7\t\xEC\xA3\xBC\xEB\xAC\xB8\x1D" "x");  // 주문
+  EXPECT_EQ("SUCC", Call("MV_start"));
+  EXPECT_EQ(kAll, Requested());
+  EXPECT_NE(std::string::npos, std::string(Command()->m_result).find("order_id=ORD=7\t\xC1\xD6\xB9\xAE\x1Dx\x1F"));
+  EXPECT_EQ("15000", Call("MV_getdata", "amount"));
+  Call("MV_clean");
+}
+
 // --- Network data is not trusted ---
 
 TEST_F(PaymentTest, ATableNameThatLeavesTheModuleDirectoryIsRefused) {
@@ -711,10 +803,7 @@ TEST_F(PaymentTest, ProcessesThatShareTheModuleDirectory) {
       EXPECT_EQ("SUCC", Pay()) << "a later payment removes the module moved aside";
     }
     EXPECT_EQ((Names{kControl, kMain, "MirovanVer.tbl"}), DirNames()) << "nothing private left";
-    Names temp;
-    for (const fs::directory_entry& e : fs::directory_iterator(ModuleDir() / "temp"))
-      temp.push_back(e.path().filename().string());
-    EXPECT_EQ(Names{CURRENT_TABLE_NAME}, temp);
+    EXPECT_EQ(Names{CURRENT_TABLE_NAME}, TempNames());
     ASSERT_FALSE(HasFailure());
     EmptyModuleDir();
     WriteFile(kGatewayFolder / kMain, Sample(kMain));
