@@ -20,11 +20,6 @@ namespace fs = std::filesystem;
 const char UPDATE_FAILED_UTF8[] =
     "\xEA\xB2\xB0\xEC\xA0\x9C\xEB\xAA\xA8\xEB\x93\x88 UPDATE \xEC\x8B\xA4\xED\x8C\xA8";
 
-// "허용되지 않은 결제 정보" in UTF-8: the message of a payment with a refused field.
-const char FIELD_REFUSED_UTF8[] =
-    "\xED\x97\x88\xEC\x9A\xA9\xEB\x90\x98\xEC\xA7\x80 \xEC\x95\x8A\xEC\x9D\x80 \xEA\xB2\xB0\xEC\xA0\x9C "
-    "\xEC\xA0\x95\xEB\xB3\xB4";
-
 class DataCommandsTest : public PluginObjectTest {
  protected:
   // A page on an origin the build lists, so that MV_start goes past the page check.
@@ -82,8 +77,10 @@ TEST_F(DataCommandsTest, EscrowSectionsEndTheirRecordsWithTheGroupSeparator) {
   Call("MV_setdata", "Escrow", "item", "book");
   Call("MV_setdata", "EscrowInfo", "to", "kim");
   Call("MV_setdata", "ESCROW", "late", "1");
-  EXPECT_EQ("item=book\x1D" "late=1\x1F", Records("Escrow"))
-      << "ESCROW lands in the existing section, with the separator of its own spelling";
+  Call("MV_setdata", "Escrow", "nested", "a=b\x1F" "c=d");
+  EXPECT_EQ("item=book\x1D" "late=1\x1F" "nested=a=b\x1F" "c=d\x1D", Records("Escrow"))
+      << "ESCROW lands in the existing section, with the separator of its own spelling; the other "
+         "separator inside a value is a nested record";
   EXPECT_EQ("to=kim\x1D", Records("EscrowInfo"));
   EXPECT_EQ(2, Object()->m_store.count);
 
@@ -93,44 +90,6 @@ TEST_F(DataCommandsTest, EscrowSectionsEndTheirRecordsWithTheGroupSeparator) {
   Call("MV_setdata", "Escro", "c", "d");
   EXPECT_EQ("a=b\x1F", Records("escrow"));
   EXPECT_EQ("c=d\x1F", Records("Escro"));
-}
-
-// A field whose key or value would make records of its own is stored nowhere (not even its new
-// section), and its payment fails at MV_start with P005 until MV_init or MV_clean. The other
-// separator in a value is the nested form of a record and is stored as given.
-TEST_F(DataCommandsTest, FieldsThatWouldForgeRecordsAreRefused) {
-  struct Case {
-    const char* section;
-    const char* key;
-    const char* value;
-    const char* records;  // of the case's section afterwards; empty when refused
-  };
-  const Case cases[] = {
-      {"Order", "product", "Keyboard\x1F" "amount=1", ""},
-      {"Order", "note\x1F" "amount", "1", ""},
-      {"Order", "note\x1D" "amount", "1", ""},
-      {"Order", "amount=1", "x", ""},
-      {"Escrow", "item", "book\x1D" "amount=1", ""},
-      {"ESCROW", "late", "x\x1D" "to=lee", ""},  // lands in Escrow, whose records end with 0x1D
-      {"Order", "note", "a=b\x1D" "c=d", "amount=5\x1F" "note=a=b\x1D" "c=d\x1F"},
-      {"Escrow", "nested", "a=b\x1F" "c=d", "item=book\x1D" "nested=a=b\x1F" "c=d\x1D"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.key);
-    Call("MV_init", "DataTest");
-    Call("MV_setdata", "Order", "amount", "5");
-    Call("MV_setdata", "Escrow", "item", "book");
-    Call("MV_setdata", "Config", "gw_url", "test");
-    Call("MV_setdata", c.section, c.key, c.value);
-    const bool refused = c.records[0] == '\0';
-    EXPECT_EQ(refused ? std::string(c.section[0] == 'O' ? "amount=5\x1F" : "item=book\x1D") : c.records,
-              Records(c.section[0] == 'O' ? "Order" : "Escrow"));
-    EXPECT_EQ("FAIL", Call("MV_start").text);
-    EXPECT_EQ(refused ? "P005" : "P003", Call("MV_getdata", "res_cd").text) << "P003: no update_addr";
-    if (refused) EXPECT_EQ(FIELD_REFUSED_UTF8, Call("MV_getdata", "res_msg").text);
-  }
-  Call("MV_setdata", "Fresh", "a=b", "1");
-  EXPECT_EQ(3, Object()->m_store.count) << "a refused field adds no section";
 }
 
 TEST_F(DataCommandsTest, KoreanFieldsAreStoredInTheAnsiCodePage) {
