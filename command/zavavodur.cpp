@@ -89,7 +89,9 @@ bool ZAVavodur::invoke(NPIdentifier name, const NPVariant* args, uint32_t argCou
   } else if (name == m_methodIds[METHOD_SETDATA]) {
     // A field with a NUL inside would be stored cut short: refused like one that forges a record.
     bool cut = false;
-    for (uint32_t i = 0; i < argCount && i < SCRIPT_ARG_SLOTS && args != nullptr; ++i) cut = cut || HasInnerNul(args[i]);
+    for (uint32_t i = 0; i < argCount && i < SCRIPT_ARG_SLOTS && args != nullptr; ++i) {
+      cut = cut || HasInnerNul(args[i]);
+    }
     if (cut) {
       m_fieldRefused = true;
     } else {
