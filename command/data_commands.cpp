@@ -2,6 +2,7 @@
 // around module management on its own areas.
 #include <string.h>
 
+#include "command/payment_field.h"
 #include "command/zavavodur.h"
 #include "modules/browser_prefs.h"
 #include "modules/install_record.h"
@@ -12,9 +13,8 @@
 
 namespace {
 
-constexpr int kNameCapacity = 1024;    // section names and keys
-constexpr int kValueCapacity = 8192;   // values and the copy of the result area
-constexpr char kEscrowPrefix[] = "Escrow";
+constexpr int kNameCapacity = PAYMENT_NAME_CAPACITY;    // keys
+constexpr int kValueCapacity = PAYMENT_VALUE_CAPACITY;  // values and the copy of the result area
 
 }  // namespace
 
@@ -26,6 +26,7 @@ void ZAVavodur::OnInit(const char* name) {
   memset(&m_store, 0, sizeof m_store);
   memset(m_result, 0, sizeof m_result);
   m_updateSucceeded = false;
+  m_fieldRefused = false;
   DiscardFetchedTable(m_fetchedTable);  // a payment started again without MV_clean
   m_fetchedTable[0] = '\0';
   FieldStore_Init(&m_store);
@@ -38,6 +39,7 @@ int ZAVavodur::OnClean() {
   memset(m_fileTable, 0, sizeof m_fileTable);
   memset(&m_store, 0, sizeof m_store);
   memset(m_result, 0, sizeof m_result);
+  m_fieldRefused = false;
   // Only a table this object's last run fetched in full, with every module it needed, is installed;
   // files other runs left in temp are not this object's and are never installed.
   const bool install = m_updateSucceeded;
@@ -49,20 +51,13 @@ int ZAVavodur::OnClean() {
 }
 
 int ZAVavodur::OnSetData(const char* section, const char* key, const char* value) {
-  char sectionBuf[kNameCapacity] = {};
-  char keyBuf[kNameCapacity] = {};
-  char valueBuf[kValueCapacity] = {};
-  char separator = FIELD_DELIMITER;
   if (section == nullptr || key == nullptr || value == nullptr) return 1;
-  // Texts that fit pass byte for byte; a longer one is cut at a character boundary.
-  String_CopyCut(sectionBuf, section, kNameCapacity - 1, COPY_TRIM);
-  String_CopyCut(keyBuf, key, kNameCapacity - 1, COPY_TRIM);
-  String_CopyCut(valueBuf, value, kValueCapacity - 1, COPY_TRIM);
-  int index = FieldStore_FindSection(sectionBuf, &m_store);
-  if (index < 0) index = FieldStore_AddSection(sectionBuf, &m_store);
-  // The separator follows the name of this call, letter case included.
-  if (strncmp(sectionBuf, kEscrowPrefix, sizeof kEscrowPrefix - 1) == 0) separator = ESCROW_FIELD_DELIMITER;
-  FieldStore_AddField(index, keyBuf, valueBuf, separator, &m_store);
+  // A field that would not read back as given is stored nowhere, and its payment may not start:
+  // the main module would run without it.
+  if (PaymentField_Store(&m_store, section, key, value) > 0) {
+    m_fieldRefused = true;
+    return 1;
+  }
   return 0;
 }
 

@@ -12,6 +12,9 @@ const char RESULT_MSG_UPDATE_FAILED[] = "\xB0\xE1\xC1\xA6\xB8\xF0\xB5\xE2 UPDATE
 const char RESULT_CODE_PAGE_REFUSED[] = "P004";
 const char RESULT_MSG_PAGE_REFUSED[] =
     "\xC7\xE3\xBF\xEB\xB5\xC7\xC1\xF6 \xBE\xCA\xC0\xBA \xB0\xE1\xC1\xA6 \xC6\xE4\xC0\xCC\xC1\xF6";
+const char RESULT_CODE_FIELD_REFUSED[] = "P005";
+const char RESULT_MSG_FIELD_REFUSED[] =
+    "\xC7\xE3\xBF\xEB\xB5\xC7\xC1\xF6 \xBE\xCA\xC0\xBA \xB0\xE1\xC1\xA6 \xC1\xA4\xBA\xB8";
 
 int FormatResult(const char* code, const char* message, char* buffer, int capacity) {
   if (buffer == nullptr || capacity < 1) return 0;

@@ -11,6 +11,8 @@ extern const char RESULT_CODE_UPDATE_FAILED[];   // "P003"
 extern const char RESULT_MSG_UPDATE_FAILED[];    // "결제모듈 UPDATE 실패" (payment module UPDATE failed)
 extern const char RESULT_CODE_PAGE_REFUSED[];    // "P004"
 extern const char RESULT_MSG_PAGE_REFUSED[];     // "허용되지 않은 결제 페이지" (payment page not allowed)
+extern const char RESULT_CODE_FIELD_REFUSED[];   // "P005"
+extern const char RESULT_MSG_FIELD_REFUSED[];    // "허용되지 않은 결제 정보" (payment data not allowed)
 
 // Writes the result string at the start of buffer and returns the count of characters written. A
 // string that does not fit is cut at a character boundary; the text is always terminated.

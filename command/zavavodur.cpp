@@ -24,6 +24,13 @@ const char DEFAULT_METHOD_LINE[] = "ZAVavodur default method called!\n";
 const char DEFAULT_METHOD_VALUE[] = "FOO RETURN VALUE !3";
 const uint32_t DEFAULT_METHOD_BLOCK = 32;
 
+// True when a string argument carries a NUL inside: its handler would see only the text before it.
+bool HasInnerNul(const NPVariant& argument) {
+  if (argument.type != NPVariantType_String || argument.value.stringValue.UTF8Characters == nullptr) return false;
+  const NPString& text = argument.value.stringValue;
+  return memchr(text.UTF8Characters, '\0', text.UTF8Length) != nullptr;
+}
+
 }  // namespace
 
 ZAVavodur::ZAVavodur(NPP instance) : ScriptObjectBase(instance) {
@@ -39,6 +46,7 @@ ZAVavodur::ZAVavodur(NPP instance) : ScriptObjectBase(instance) {
   memset(m_fetchedTable, 0, sizeof m_fetchedTable);
   m_updateLock = DirLock{0};
   m_lockWaitMs = UPDATE_LOCK_WAIT_MS;
+  m_fieldRefused = false;
   FieldStore_Init(&m_store);
 }
 
@@ -79,7 +87,16 @@ bool ZAVavodur::invoke(NPIdentifier name, const NPVariant* args, uint32_t argCou
   if (name == m_methodIds[METHOD_GETDATA]) {
     OnGetData(slots[0], resultBuffer);
   } else if (name == m_methodIds[METHOD_SETDATA]) {
-    OnSetData(slots[0], slots[1], slots[2]);
+    // A field with a NUL inside would be stored cut short: refused like one that forges a record.
+    bool cut = false;
+    for (uint32_t i = 0; i < argCount && i < SCRIPT_ARG_SLOTS && args != nullptr; ++i) {
+      cut = cut || HasInnerNul(args[i]);
+    }
+    if (cut) {
+      m_fieldRefused = true;
+    } else {
+      OnSetData(slots[0], slots[1], slots[2]);
+    }
     return true;
   } else if (name == m_methodIds[METHOD_CLEAN]) {
     OnClean();

@@ -86,4 +86,6 @@ class ZAVavodur : public ScriptObjectBase {
   // The module directory's lock while this object updates it; the longest wait for it.
   DirLock m_updateLock;
   int m_lockWaitMs;
+  // A field of this payment was refused (MV_setdata): MV_start fails until MV_init or MV_clean.
+  bool m_fieldRefused;
 };

@@ -3,6 +3,10 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "modules/http_client.h"
+#include "modules/install_record.h"
+#include "modules/release_check.h"
+#include "modules/version_table.h"
 #include "support/crt.h"
 #include "support/file_util.h"
 #include "support/status.h"
@@ -40,6 +44,43 @@ bool IsDeviceName(const char* name) {
   return IsDeviceStem(name, length);
 }
 
+// One kind of path built inside the module directory:
+// <module directory>\[<folder>\]<name>[<private part>]<suffix><suffix2>.
+struct BuiltPath {
+  const char* folder;  // "" for the module directory itself
+  const char* name;    // null: the module file being measured
+  bool privatePart;    // File_PrivateName's ".<process id>-<n>" follows the name
+  const char* suffix;
+  const char* suffix2;
+};
+
+// Every table file the plug-in keeps or writes in the module directory. A new file gets a line.
+const BuiltPath kTablePaths[] = {
+    {"", VERSION_TABLE_NAME, false, "", ""},                                     // installed table
+    {"", VERSION_TABLE_NAME, false, RELEASE_SIGNATURE_SUFFIX, ""},               // its signature
+    {"", VERSION_TABLE_NAME, true, TABLE_STAGED_SUFFIX, ""},                     // ... while written
+    {TEMP_DIR_NAME, VERSION_TABLE_NAME, true, TABLE_STAGED_SUFFIX, RELEASE_SIGNATURE_SUFFIX},  // fetched
+    {TEMP_DIR_NAME, CURRENT_TABLE_NAME, false, "", ""},                          // current table
+    {TEMP_DIR_NAME, CURRENT_TABLE_NAME, true, TABLE_STAGED_SUFFIX, ""},          // ... while written
+};
+// The names made for every module file: the file, its download, the unpacked file before it
+// replaces the installed one, and an installed file in use moved aside.
+const BuiltPath kModuleFilePaths[] = {
+    {"", nullptr, false, "", ""},
+    {"", nullptr, true, HTTP_COMPRESSED_SUFFIX, ""},
+    {"", nullptr, true, HTTP_STAGED_SUFFIX, ""},
+    {"", nullptr, true, HTTP_ASIDE_SUFFIX, ""},
+};
+const char* const kLoadedModules[] = {CONTROL_MODULE_NAME, MAIN_MODULE_NAME};
+
+int BuiltPathLength(int dirLength, const BuiltPath& shape, const char* fileName) {
+  const char* name = shape.name != nullptr ? shape.name : fileName;
+  const size_t folder = shape.folder[0] != '\0' ? strlen(shape.folder) + 1 : 0;
+  const size_t tail = folder + 1 + strlen(name) + (shape.privatePart ? FILE_PRIVATE_PART_MAX : 0) +
+                      strlen(shape.suffix) + strlen(shape.suffix2);
+  return dirLength + static_cast<int>(tail);
+}
+
 // Creates the directory named by the first `length` characters of the path text.
 void MakeLevel(char* path, int length) {
   const char saved = path[length];
@@ -60,13 +101,42 @@ bool Path_Join(char* out, int capacity, const char* dir, const char* name, const
   return true;
 }
 
+int ModuleFile_LongestPath(int dirLength, const char* fileName) {
+  int longest = 0;
+  for (const BuiltPath& shape : kModuleFilePaths) {
+    const int length = BuiltPathLength(dirLength, shape, fileName != nullptr ? fileName : "");
+    if (length > longest) longest = length;
+  }
+  return longest;
+}
+
+int ModuleDir_LongestPath(int dirLength) {
+  int longest = 0;
+  for (const BuiltPath& shape : kTablePaths) {
+    const int length = BuiltPathLength(dirLength, shape, "");
+    if (length > longest) longest = length;
+  }
+  for (const char* module : kLoadedModules) {
+    const int length = ModuleFile_LongestPath(dirLength, module);
+    if (length > longest) longest = length;
+  }
+  return longest;
+}
+
 bool IsPlainDirName(const char* name) {
   if (name == nullptr) return false;
   if (strpbrk(name, "\\/:") != nullptr) return false;
   if (strstr(name, "..") != nullptr) return false;
   if (IsDeviceName(name)) return false;
-  // Windows drops trailing dots and spaces from a path level, so "." or ". " would name the parent.
-  return name[0] == '\0' || strspn(name, ". ") != strlen(name);
+  // Characters no Windows file name may hold: wildcards (also what a character without a
+  // counterpart in the code page becomes), quotes, redirections and control characters.
+  for (const char* p = name; *p != '\0'; ++p) {
+    if (static_cast<unsigned char>(*p) < 0x20 || strchr("*?\"<>|", *p) != nullptr) return false;
+  }
+  // Windows drops trailing dots and spaces from a path level: "." or ". " would name the parent,
+  // and "Shop." the folder "Shop" under another name (and another lock).
+  const size_t length = strlen(name);
+  return length == 0 || (name[length - 1] != '.' && name[length - 1] != ' ');
 }
 
 int PrepareModuleDir(const char* name, char* moduleDir, int capacity) {
@@ -92,6 +162,9 @@ int PrepareModuleDir(const char* name, char* moduleDir, int capacity) {
     ends[level] = path.length;
   }
   if (rc == STATUS_OK && path.length >= capacity) rc = ERR_NO_INSTALL_ROOT;
+  // Every path built inside the module directory later must fit as well: a name that leaves too
+  // little room is refused like one that leaves the maker directory, before anything is created.
+  if (rc == STATUS_OK && ModuleDir_LongestPath(ends[kModuleLevel]) >= MODULE_PATH_CAPACITY) rc = ERR_NO_INSTALL_ROOT;
 
   if (rc == STATUS_OK) {
     for (int level = kMakerLevel; level < kLevelCount; ++level) {

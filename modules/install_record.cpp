@@ -48,7 +48,7 @@ int TempPath(const char* moduleDir, const char* name, char* out, int capacity) {
 // renames it over path: the bytes written, or -1 (nothing left behind, path unchanged).
 int ReplaceFileWith(const char* path, const void* data, int length, bool text) {
   char staged[kPathCapacity + 32] = {};
-  if (!File_PrivateName(staged, sizeof staged, path, ".tmp")) return -1;
+  if (!File_PrivateName(staged, sizeof staged, path, TABLE_STAGED_SUFFIX)) return -1;
   int written = -1;
   if (text) {
     written = File_WriteAll(staged, data, length);
@@ -72,7 +72,7 @@ int FetchedTablePath(const char* moduleDir, char* out, int capacity) {
     if (out != nullptr && capacity > 0) out[0] = '\0';
     return result;
   }
-  return File_PrivateName(out, capacity, shared, ".tmp") ? STATUS_OK : ERR_TOO_SMALL;
+  return File_PrivateName(out, capacity, shared, TABLE_STAGED_SUFFIX) ? STATUS_OK : ERR_TOO_SMALL;
 }
 
 int WriteInstallRecord(const char* moduleDir, const char* fetchedPath) {

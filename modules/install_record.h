@@ -8,6 +8,8 @@ constexpr char INSTALL_DESCRIPTION_LINE[] = "Description=installed successfully"
 // In the temp folder: a copy of the table the module files were last brought up to date with, kept
 // by the update run that did it (see RecordCurrentTable).
 constexpr char CURRENT_TABLE_NAME[] = "MirovanVer.tbl.current";
+// Suffix after the private part of a fetched table, and of a table file while it is written.
+constexpr char TABLE_STAGED_SUFFIX[] = ".tmp";
 
 // A new path for a fetched table, private to this process and call:
 // moduleDir\temp\MirovanVer.tbl.<process id>-<n>.tmp, into out: 0, or ERR_TOO_SMALL (out emptied)

@@ -18,8 +18,8 @@
 
 namespace {
 
-constexpr char kControlModule[] = "MVcontrol70.dll";
-constexpr char kMainModule[] = "MVmainUI70.dll";
+constexpr const char* kControlModule = CONTROL_MODULE_NAME;
+constexpr const char* kMainModule = MAIN_MODULE_NAME;
 constexpr char kMainEntryName[] = "LoadMainDLL";
 const char* const kModules[] = {kControlModule, kMainModule};
 constexpr int kSettingCapacity = 128;
@@ -100,6 +100,8 @@ int ZAVavodur::OnStart(char* out) {
 
   if (!PageMayPay(npp)) {
     FormatResult(RESULT_CODE_PAGE_REFUSED, RESULT_MSG_PAGE_REFUSED, m_result, sizeof m_result);
+  } else if (m_fieldRefused) {
+    FormatResult(RESULT_CODE_FIELD_REFUSED, RESULT_MSG_FIELD_REFUSED, m_result, sizeof m_result);
   } else if (FieldStore_GetField(&m_store, FIELD_DELIMITER, "Config", "gw_url", setting, sizeof setting) != 0) {
     FormatResult(RESULT_CODE_UPDATE_FAILED, RESULT_MSG_UPDATE_FAILED, m_result, sizeof m_result);
   } else {

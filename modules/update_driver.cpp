@@ -45,10 +45,14 @@ int CheckUpdateAddress(FieldStore* store, const char* gwBaseUrl, char* tableUrl,
   return STATUS_OK;
 }
 
-// Names come from the network: the whole run is refused before anything is written.
-int CheckFileNames(const FileEntry* table, int count) {
+// Names come from the network: the whole run is refused before anything is written, also when a
+// path made for a file would not fit.
+int CheckFileNames(const FileEntry* table, int count, const char* moduleDir) {
+  const int dirLength = static_cast<int>(strlen(moduleDir));
   for (int i = 0; i < count; ++i) {
-    if (MustFetch(table[i]) && !IsPlainFileName(table[i].file_name)) return ERR_UNSAFE_FILE_NAME;
+    if (!MustFetch(table[i])) continue;
+    if (!IsPlainFileName(table[i].file_name)) return ERR_UNSAFE_FILE_NAME;
+    if (ModuleFile_LongestPath(dirLength, table[i].file_name) >= MODULE_PATH_CAPACITY) return ERR_NO_FILE;
   }
   return STATUS_OK;
 }
@@ -166,7 +170,7 @@ int ZAVavodur::UpdateModules(FileEntry* table) {
     const bool afterAnother = waited && _access(currentPath, 0) == 0;
     const int localCount = ReadVersionTable(afterAnother ? currentPath : localPath, local);
     CompareFileLists(remote, remoteCount, local, localCount, table);
-    result = CheckFileNames(table, remoteCount);
+    result = CheckFileNames(table, remoteCount, m_moduleDir);
     bool changing = false;
     for (int i = 0; i < remoteCount && result == STATUS_OK; ++i) {
       if (!MustFetch(table[i])) continue;
@@ -175,7 +179,7 @@ int ZAVavodur::UpdateModules(FileEntry* table) {
       result = FetchModule(m_moduleDir, &table[i], m_netLimits, releaseSigned ? m_fetchedTable : nullptr);
     }
     if (result == STATUS_OK && (changing || !IsCurrentTable(m_moduleDir, m_fetchedTable))) {
-      RecordCurrentTable(m_moduleDir, m_fetchedTable);
+      result = RecordCurrentTable(m_moduleDir, m_fetchedTable);  // a run without it is not done
     }
   }
   if (result != STATUS_OK) {

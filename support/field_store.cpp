@@ -141,6 +141,14 @@ int FieldText_GetValue(const char* text, const char* key, char separator, char* 
   return STATUS_NOT_FOUND;
 }
 
+FieldRefusal FieldText_CheckField(const char* key, const char* value, char separator) {
+  if (key != nullptr && strchr(key, '=') != nullptr) return FIELD_KEY_HAS_EQUALS;
+  const char separators[] = {FIELD_DELIMITER, ESCROW_FIELD_DELIMITER, '\0'};
+  if (key != nullptr && strpbrk(key, separators) != nullptr) return FIELD_KEY_HAS_SEPARATOR;
+  if (value != nullptr && separator != '\0' && strchr(value, separator) != nullptr) return FIELD_VALUE_HAS_SEPARATOR;
+  return FIELD_ACCEPTED;
+}
+
 int FieldStore_GetField(const FieldStore* store, char separator, const char* section, const char* key,
                         char* out, int capacity) {
   char text[FIELD_RECORD_CAPACITY] = {};

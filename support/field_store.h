@@ -53,6 +53,18 @@ int FieldStore_AddSectionAsField(int target, int source, char separator, FieldSt
 int FieldStore_GetSectionText(const FieldStore* store, const char* name, char* out, int capacity);
 // Value of the first record of key in text: 0, -1 when absent, ERR_TOO_SMALL when it does not fit.
 int FieldText_GetValue(const char* text, const char* key, char separator, char* out, int capacity);
+// Why a field cannot become a record that reads back as given. The lookup takes a key up to the
+// first "=" and a value up to the separator, so a key with "=" or either separator, or a value with
+// the separator of its record, would make records of its own. A value may hold the other separator
+// (the nested form of a record).
+enum FieldRefusal : int {
+  FIELD_ACCEPTED = 0,
+  FIELD_KEY_HAS_EQUALS = 1,
+  FIELD_KEY_HAS_SEPARATOR = 2,
+  FIELD_VALUE_HAS_SEPARATOR = 3,
+};
+// The first reason that refuses key and value in a record ending with separator, or FIELD_ACCEPTED.
+FieldRefusal FieldText_CheckField(const char* key, const char* value, char separator);
 // Section text by name prefix, then the key's value: 0, or -1 for any failure.
 int FieldStore_GetField(const FieldStore* store, char separator, const char* section, const char* key,
                         char* out, int capacity);

@@ -119,7 +119,7 @@ int File_Remove(const char* path) {
 }
 
 bool File_PrivateName(char* out, int capacity, const char* path, const char* suffix) {
-  static std::atomic<unsigned long> counter{0};
+  static std::atomic<uint32_t> counter{0};
   if (out == nullptr || capacity < 1) return false;
   const unsigned long n = ++counter;
   const int length = snprintf(out, static_cast<size_t>(capacity), "%s.%lu-%lu%s", path != nullptr ? path : "",

@@ -34,9 +34,11 @@ unsigned long Process_Id();
 bool Process_IsRunning(unsigned long pid);
 
 // Writes path, ".<process id>-<n>" and suffix into out: a name no other process, and no other call
-// in this process, uses (n counts up per call). False, with out emptied, when it does not fit
-// capacity - 1 characters.
+// in this process, uses (n counts up per call, a 32-bit count). False, with out emptied, when it
+// does not fit capacity - 1 characters.
 bool File_PrivateName(char* out, int capacity, const char* path, const char* suffix);
+// The widest ".<process id>-<n>" File_PrivateName writes: both 32-bit numbers, 10 digits at most.
+constexpr int FILE_PRIVATE_PART_MAX = 1 + 10 + 1 + 10;
 // The process id in a file name that File_PrivateName made with one of the suffixes the plug-in
 // uses (".gz", ".new", ".old", ".tmp", ".tmp.sig"): true with *pid set, false for any other name.
 bool File_PrivateNameOwner(const char* fileName, unsigned long* pid);

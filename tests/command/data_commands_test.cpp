@@ -77,8 +77,10 @@ TEST_F(DataCommandsTest, EscrowSectionsEndTheirRecordsWithTheGroupSeparator) {
   Call("MV_setdata", "Escrow", "item", "book");
   Call("MV_setdata", "EscrowInfo", "to", "kim");
   Call("MV_setdata", "ESCROW", "late", "1");
-  EXPECT_EQ("item=book\x1D" "late=1\x1F", Records("Escrow"))
-      << "ESCROW lands in the existing section, with the separator of its own spelling";
+  Call("MV_setdata", "Escrow", "nested", "a=b\x1F" "c=d");
+  EXPECT_EQ("item=book\x1D" "late=1\x1F" "nested=a=b\x1F" "c=d\x1D", Records("Escrow"))
+      << "ESCROW lands in the existing section, with the separator of its own spelling; the other "
+         "separator inside a value is a nested record";
   EXPECT_EQ("to=kim\x1D", Records("EscrowInfo"));
   EXPECT_EQ(2, Object()->m_store.count);
 

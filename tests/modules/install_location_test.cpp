@@ -110,7 +110,9 @@ TEST_F(InstallLocationTest, NamesLeavingTheMakerDirectoryAreRefused) {
                                  "a..b",
                                  // names Windows maps to devices, in any dress
                                  "CON", "prn", "Aux.dll", "NUL.tar.gz", "com1", "COM9.", "lpt5 .x",
-                                 "Lpt1. .", "CONOUT$", "conin$.txt"};
+                                 "Lpt1. .", "CONOUT$", "conin$.txt",
+                                 // names Windows would change or cannot hold
+                                 "Shop.", "Shop ", "Sh*p", "Sh?p", "Sh\"p", "<Shop>", "Sh|p", "Sh\tp"};
   for (const char* name : refused) {
     SCOPED_TRACE(name);
     memset(moduleDir_, 'x', sizeof moduleDir_ - 1);
@@ -121,20 +123,26 @@ TEST_F(InstallLocationTest, NamesLeavingTheMakerDirectoryAreRefused) {
   }
 }
 
-// The temporary directory's path must fit the module directory buffer; a longer chain is refused
-// as a whole rather than created cut short.
+// The longest path built in a module directory (the current table while it is written, with the
+// widest process id and counter) must fit 255 characters; a name that leaves less room, down to one
+// whose temporary directory alone would not fit the buffer, is refused as a whole rather than
+// created for a run that could not finish.
 TEST_F(InstallLocationTest, ChainLongerThanTheBufferIsRefused) {
-  const size_t fixed = Join({"Vexo", "", "ActiveX", "temp"}).size();
+  const std::string longest = std::string(1, PATH_SEPARATOR) + "temp" + PATH_SEPARATOR +
+                              "MirovanVer.tbl.current.4294967295-4294967295.tmp";
+  const size_t fixed = Join({"Vexo", "", "ActiveX"}).size() + longest.size();
+  const size_t tempFixed = Join({"Vexo", "", "ActiveX", "temp"}).size();
   ASSERT_LT(fixed, 255u);
   const std::string fits(255 - fixed, 'n');
-  const std::string tooLong(256 - fixed, 'n');
-
-  EXPECT_EQ(ERR_NO_INSTALL_ROOT, PrepareModuleDir(tooLong.c_str(), moduleDir_, sizeof moduleDir_));
-  EXPECT_STREQ("", moduleDir_);
-  EXPECT_TRUE(Listing(root_).empty());
-
+  for (const size_t length : {256 - tempFixed, 255 - tempFixed, 256 - fixed}) {
+    const std::string tooLong(length, 'n');
+    EXPECT_EQ(ERR_NO_INSTALL_ROOT, PrepareModuleDir(tooLong.c_str(), moduleDir_, sizeof moduleDir_)) << length;
+    EXPECT_STREQ("", moduleDir_);
+    EXPECT_TRUE(Listing(root_).empty());
+  }
   ASSERT_EQ(0, PrepareModuleDir(fits.c_str(), moduleDir_, sizeof moduleDir_));
   EXPECT_EQ(Join({"Vexo", fits, "ActiveX"}), moduleDir_);
+  EXPECT_EQ(255, ModuleDir_LongestPath(static_cast<int>(strlen(moduleDir_))));
   EXPECT_TRUE(fs::is_directory(Join({"Vexo", fits, "ActiveX", "temp"})));
 }
 

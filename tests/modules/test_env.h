@@ -65,6 +65,11 @@ class CurrentDirGuard {
 // dir\AppData\LocalLow on Windows (via %USERPROFILE%), dir/.local/share natively (via $HOME).
 std::string TestEnv_RedirectInstallRoot(EnvOverride& env, const std::string& dir);
 
+// Makes the install root a short folder of its own (for paths near the length limit) and returns
+// it, created and empty: $XDG_DATA_HOME in a new folder of /tmp natively, C:\vexo\AppData\LocalLow
+// on Windows (via %USERPROFILE%). The caller removes it.
+std::string TestEnv_ShortInstallRoot(EnvOverride& env);
+
 // The Firefox folder that the preference check is expected to read. Natively it is moved below
 // the absolute folder dir (via $HOME); on Windows it is the user's real roaming folder, which the
 // shell reports regardless of the environment.

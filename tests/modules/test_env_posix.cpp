@@ -25,6 +25,13 @@ std::string TestEnv_RedirectInstallRoot(EnvOverride& env, const std::string& dir
   return dir + "/.local/share";
 }
 
+std::string TestEnv_ShortInstallRoot(EnvOverride& env) {
+  char dir[] = "/tmp/vexo-XXXXXX";
+  if (mkdtemp(dir) == nullptr) return "";
+  env.Set("XDG_DATA_HOME", dir);
+  return dir;
+}
+
 std::string TestEnv_FirefoxDir(EnvOverride& env, const std::string& dir) {
   env.Set("HOME", dir.c_str());
   return dir + "/.mozilla/firefox";

@@ -20,6 +20,14 @@ std::string TestEnv_RedirectInstallRoot(EnvOverride& env, const std::string& dir
   return dir + "\\AppData\\LocalLow";
 }
 
+std::string TestEnv_ShortInstallRoot(EnvOverride& env) {
+  const std::string root = TestEnv_RedirectInstallRoot(env, "C:\\vexo");
+  std::error_code ignored;
+  std::filesystem::remove_all(root, ignored);
+  std::filesystem::create_directories(root, ignored);
+  return root;
+}
+
 std::string TestEnv_FirefoxDir(EnvOverride&, const std::string&) {
   char appData[MAX_PATH + 1] = {};
   SHGetSpecialFolderPathA(nullptr, appData, CSIDL_APPDATA, FALSE);

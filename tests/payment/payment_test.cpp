@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "modules/install_record.h"
+#include "modules/test_env.h"
 #include "modules/update_driver.h"
 #include "payment/gateway_control.h"
 #include "payment/payment_page.h"
@@ -92,6 +93,13 @@ class PaymentTest : public PaymentPage {
     for (std::string* text : {&table, &installed}) text->erase(std::remove(text->begin(), text->end(), '\r'), text->end());
     return !table.empty() && installed.compare(0, table.size(), table) == 0;
   }
+  // The names in the temp folder.
+  Names TempNames() {
+    Names names;
+    for (const fs::directory_entry& e : fs::directory_iterator(ModuleDir() / "temp"))
+      names.push_back(e.path().filename().string());
+    return names;
+  }
   // Under Wine the serial and printer ports lead to plain files (cmake/wine-run.sh): a name that
   // reached a device would have written into one of them.
   static void ExpectPortsUntouched() {
@@ -164,6 +172,37 @@ TEST_F(PaymentTest, ARefusedProductDirectoryFailsBeforeAnyRequest) {
   EXPECT_EQ(Names{}, Requested()) << "no network use";
   EXPECT_EQ("control 0/0 main 0/0", LoadCounts::Now().Since(before).Text());
   ExpectPortsUntouched();
+}
+
+// Product names from 160 to 200 characters below a short install root: each pays and installs its
+// table, or is refused with nothing created; never a payment that cannot record its table. Past the
+// first refused length every name is refused.
+TEST_F(PaymentTest, ProductNamesNearThePathLimitPayInFullOrAreRefused) {
+  std::vector<size_t> paid, refused;
+  EnvOverride env;
+  const fs::path root = TestEnv_ShortInstallRoot(env);
+  for (size_t length = 160; length <= 200 && !root.empty(); ++length) {
+    SCOPED_TRACE(length);
+    const std::string name(length, 'n');
+    Call("MV_init", name.c_str());
+    SetPayment();
+    const bool accepted = !ModuleDir().empty();
+    (accepted ? paid : refused).push_back(length);
+    EXPECT_EQ(accepted ? "SUCC" : "FAIL", Call("MV_start"));
+    EXPECT_EQ(accepted ? "0000" : "P003", Call("MV_getdata", "res_cd"));
+    EXPECT_EQ(accepted ? kAll : Names{}, Requested());
+    EXPECT_EQ(accepted, fs::exists(root / "Vexo" / name));
+    if (!accepted) continue;
+    Call("MV_clean");
+    EXPECT_TRUE(InstalledTableIsTheGateways());
+    Requested();  // that look at the gateway's table
+    EXPECT_EQ(Names{CURRENT_TABLE_NAME}, TempNames());
+  }
+  env.Restore();
+  Call("MV_init", product_.c_str());  // below the usual root again
+  fs::remove_all(root);
+  ASSERT_FALSE(paid.empty() || refused.empty());
+  EXPECT_LT(paid.back(), refused.front());
 }
 
 TEST_F(PaymentTest, OnlyAPageOfAListedOriginStartsAPayment) {
@@ -482,6 +521,44 @@ TEST_F(PaymentTest, OrderFieldsInTheSystemCodePage) {
   Call("MV_clean");
 }
 
+// --- Payment fields from the page ---
+
+// A field that would make a record of its own (the customer's text in a product name, a key made
+// from it; Escrow's 0x1D, also under another spelling; a NUL that would cut it) is stored nowhere
+// and fails its payment with P005 before any request: without the check the main module would read
+// amount 1. The refusal ends with its payment. "=", tabs, Korean text and 0x1D in an ordinary value
+// reach the main module byte for byte.
+TEST_F(PaymentTest, AFieldThatWouldForgeARecordFailsItsPayment) {
+  const std::vector<std::string> forged[] = {
+      {"Order", "product", "Keyboard\x1F" "amount=1"}, {"Order", "note\x1F" "amount", "1"},
+      {"Order", "amount=1", "x"}, {"Escrow", "to", "kim\x1D" "amount=1"}, {"ESCROW", "to", "kim\x1D" "amount=1"},
+      {"Order", "product", std::string("Keyboard\0amount=1", 17)}};
+  for (const std::vector<std::string>& f : forged) {
+    SCOPED_TRACE(f[1]);
+    const LoadCounts before = LoadCounts::Now();
+    Call("MV_init", product_.c_str());
+    Call("MV_setdata", "Escrow", "item", "book");
+    host::PageValue ignored;
+    browser.Invoke(object, "MV_setdata", {Browser::StringArg(f[0].c_str()), Browser::StringArg(f[1].c_str()),
+                                          Browser::StringArg(f[2].data(), f[2].size())}, &ignored);
+    EXPECT_EQ(1, Command()->m_store.count);
+    EXPECT_STREQ("item=book\x1D", Command()->m_store.sections[0].records);
+    SetPayment();
+    EXPECT_EQ("FAIL", Call("MV_start"));
+    EXPECT_EQ("P005", Call("MV_getdata", "res_cd"));
+    EXPECT_EQ("허용되지 않은 결제 정보", Call("MV_getdata", "res_msg"));
+    EXPECT_EQ(Names{}, Requested());
+    EXPECT_EQ(Names{}, DirNames());
+    EXPECT_EQ("control 0/0 main 0/0", LoadCounts::Now().Since(before).Text());
+    Call("MV_clean");
+  }
+  SetPayment("test", kTestGatewayAddr, true, "ORD=7\t\xEC\xA3\xBC\xEB\xAC\xB8\x1D" "x");  // 주문
+  EXPECT_EQ("SUCC", Call("MV_start")) << "after MV_clean";
+  EXPECT_NE(std::string::npos, std::string(Command()->m_result).find("order_id=ORD=7\t\xC1\xD6\xB9\xAE\x1Dx\x1F"));
+  Call("MV_setdata", "Order", "amount=1", "x");
+  EXPECT_EQ("SUCC", Pay()) << "after MV_init";
+}
+
 // --- Network data is not trusted ---
 
 TEST_F(PaymentTest, ATableNameThatLeavesTheModuleDirectoryIsRefused) {
@@ -711,10 +788,7 @@ TEST_F(PaymentTest, ProcessesThatShareTheModuleDirectory) {
       EXPECT_EQ("SUCC", Pay()) << "a later payment removes the module moved aside";
     }
     EXPECT_EQ((Names{kControl, kMain, "MirovanVer.tbl"}), DirNames()) << "nothing private left";
-    Names temp;
-    for (const fs::directory_entry& e : fs::directory_iterator(ModuleDir() / "temp"))
-      temp.push_back(e.path().filename().string());
-    EXPECT_EQ(Names{CURRENT_TABLE_NAME}, temp);
+    EXPECT_EQ(Names{CURRENT_TABLE_NAME}, TempNames());
     ASSERT_FALSE(HasFailure());
     EmptyModuleDir();
     WriteFile(kGatewayFolder / kMain, Sample(kMain));
