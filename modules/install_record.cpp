@@ -66,8 +66,12 @@ int ReplaceFileWith(const char* path, const void* data, int length, bool text) {
 }  // namespace
 
 int FetchedTablePath(const char* moduleDir, char* out, int capacity) {
+  return FetchedFilePath(moduleDir, VERSION_TABLE_NAME, out, capacity);
+}
+
+int FetchedFilePath(const char* moduleDir, const char* name, char* out, int capacity) {
   char shared[kPathCapacity] = {};
-  const int result = TempPath(moduleDir, VERSION_TABLE_NAME, shared, sizeof shared);
+  const int result = TempPath(moduleDir, name, shared, sizeof shared);
   if (result != STATUS_OK) {
     if (out != nullptr && capacity > 0) out[0] = '\0';
     return result;

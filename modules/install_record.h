@@ -13,6 +13,8 @@ constexpr char CURRENT_TABLE_NAME[] = "MirovanVer.tbl.current";
 // moduleDir\temp\MirovanVer.tbl.<process id>-<n>.tmp, into out: 0, or ERR_TOO_SMALL (out emptied)
 // when it does not fit capacity - 1 characters or there is no module directory.
 int FetchedTablePath(const char* moduleDir, char* out, int capacity);
+// The same for another file an update run fetches: moduleDir\temp\<name>.<process id>-<n>.tmp.
+int FetchedFilePath(const char* moduleDir, const char* name, char* out, int capacity);
 
 // Installs the fetched table at fetchedPath as the local table of moduleDir: the table's text,
 // CR LF, the local time stamp line and "Description=installed successfully", written in text mode

@@ -121,9 +121,9 @@ TEST_F(Catalog, PackIsDeterministicAndTakesVersionsFromManifestOrResource) {
   PackOptions pack;
   pack.source = options_.dir;
   std::vector<PackedFile> files, again;
-  std::string table, tableAgain, signature, error;
-  ASSERT_TRUE(Pack_Build(pack, &files, &table, &signature, &error)) << error;
-  ASSERT_TRUE(Pack_Build(pack, &again, &tableAgain, &signature, &error)) << error;
+  std::string table, tableAgain, error;
+  ASSERT_TRUE(Pack_Build(pack, &files, &table, &error)) << error;
+  ASSERT_TRUE(Pack_Build(pack, &again, &tableAgain, &error)) << error;
   EXPECT_EQ(table, tableAgain);
   ASSERT_EQ(2u, files.size()) << "the manifest is no module";
   EXPECT_EQ(files[0].gz, again[0].gz) << "the same bytes, the same gzip file";
@@ -140,8 +140,8 @@ TEST_F(Catalog, PackRefusesNamesThePluginWouldRefuse) {
   for (const std::string& name : refused) {
     WriteBytes(options_.dir + "/" + name, "module");
     std::vector<PackedFile> files;
-    std::string table, signature, error;
-    EXPECT_FALSE(Pack_Build(pack, &files, &table, &signature, &error)) << name;
+    std::string table, error;
+    EXPECT_FALSE(Pack_Build(pack, &files, &table, &error)) << name;
     EXPECT_NE(std::string::npos, error.find(name)) << error;
     std::filesystem::remove(options_.dir + "/" + name);
   }

@@ -5,7 +5,7 @@
 # and with the test-key plug-in (signed folder), both with nothing to update (table, and signature,
 # fetched and checked) and fetching both modules (hashed before unpacking), natively and under Wine
 # (the win32 build, or the win64 check build where 32-bit Wine cannot run), each over RUNS runs
-# (default 20), median and mean in milliseconds.
+# (default 20), median and mean in milliseconds, with the requests per payment that nginx served.
 # With BEFORE_DIR, the same MV_start runs also with the plug-ins of another commit, side by side
 # ("before"): BEFORE_DIR/<build>/ holds that commit's zoRozoridEverid.so (or .dll),
 # keyed/zoRozoridEverid.so (or .dll) and payment-demo (or payment-demo.exe), copied from its
@@ -38,6 +38,9 @@ trap 'exit 130' INT TERM
 stats() { sort -n | awk '{ v[NR] = $1; s += $1 } END { if (NR == 0) { print "- -"; exit }
   m = NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2; printf "%.1f %.1f\n", m, s / NR }'; }
 start_times() { grep -o 'MV_start took [0-9.]*' | awk '{ print $3 }'; }
+# Requests per payment in nginx's access log of the last RUNS payments (nginx writes a line once
+# the answer is done; the log is read after a short wait).
+requests_per_payment() { sleep 0.3; awk -v n="$runs" 'END { printf "%.1f", NR / n }' "$1"; }
 ms_since() { awk -v a="$1" -v b="$(date +%s%N)" 'BEGIN { printf "%.3f\n", (b - a) / 1000000 }'; }
 
 mkdir -p "$bench"
@@ -84,12 +87,16 @@ measure() {
       [ $b != native ] && path="Z:$path"
       rm -rf "$www/plugin/file" && cp -r "$work/gateway/releases/$release/." "$www/"
       rm -rf "$productDir"
-      local fetch nothing
+      local fetch nothing log=$work/gateway/nginx/access.log fetchRequests nothingRequests
+      : > "$log"
       fetch=$("$@" "$demo" "$path" --product VexoRelease --payments "$runs" --no-clean --quiet | start_times | stats)
+      fetchRequests=$(requests_per_payment "$log")
       "$@" "$demo" "$path" --product VexoRelease --quiet >/dev/null
+      : > "$log"
       nothing=$("$@" "$demo" "$path" --product VexoRelease --payments "$runs" --quiet | start_times | stats)
-      printf '  %-6s %-5s plug-in, %-8s folder: MV_start nothing to update %s, fetching both modules %s\n' \
-        "$version" "$plugin" "$release" "$nothing" "$fetch"
+      nothingRequests=$(requests_per_payment "$log")
+      printf '  %-6s %-5s plug-in, %-8s folder: MV_start nothing to update %s (%s requests), fetching both modules %s (%s requests)\n' \
+        "$version" "$plugin" "$release" "$nothing" "$nothingRequests" "$fetch" "$fetchRequests"
     done
   done
   # A page of an origin the build does not list: MV_start is the origin check and its refusal alone.
