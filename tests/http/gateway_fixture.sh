@@ -128,7 +128,8 @@ pack_releases() {
   mkdir -p "$src/now" "$src/old" "$src/byte" "$src/next" "$rel" "$k"
   for d in now old byte next; do cp "$1"/MVcontrol70.dll "$1"/MVmainUI70.dll "$src/$d/" || return 1; done
   printf 'x' >> "$src/old/MVcontrol70.dll"     # still loads; another release's file
-  printf 'y' >> "$src/next/MVcontrol70.dll"
+  printf 'y' >> "$src/next/MVcontrol70.dll"   # the next release's, with a version of its own
+  printf '[MVcontrol70.dll]\r\nVersion=next\r\n' > "$src/next/pack.ini"
   printf '\001' | dd of="$src/byte/MVcontrol70.dll" bs=1 seek=100 conv=notrunc status=none
   "$g" keygen --out "$k/release" >/dev/null || return 1
   for name in release2 other otherroot newroot; do

@@ -26,9 +26,8 @@ const char kKeptRoot[] = "MirovanRoot.rec";
 // Loads of the two sample modules so far in this process.
 int ModuleLoads() { return ModuleTrace_Read("VEXO_TRACE_CONTROL_LOADS") + ModuleTrace_Read("VEXO_TRACE_MAIN_LOADS"); }
 
-fs::path Released(const char* release, const char* name) {
-  return kState / "releases" / release / "plugin" / "file" / name;
-}
+fs::path ReleasedFolder(const char* release) { return kState / "releases" / release / "plugin" / "file"; }
+fs::path Released(const char* release, const char* name) { return ReleasedFolder(release) / name; }
 
 // Where the table of a file folder (served, or a release's) lists the module name ("URL=").
 fs::path Listed(const fs::path& folder, const char* name) {
@@ -41,7 +40,7 @@ fs::path Listed(const fs::path& folder, const char* name) {
 // overwrite).
 void ServeFileOf(const char* release, const char* name) {
   fs::remove(Listed(kServed, name));
-  fs::copy_file(Listed(Released(release, ""), name), Listed(kServed, name));
+  fs::copy_file(Listed(ReleasedFolder(release), name), Listed(kServed, name));
 }
 
 class ReleaseTest : public PaymentPage {
@@ -56,7 +55,11 @@ class ReleaseTest : public PaymentPage {
   static void Serve(const char* release) {
     fs::remove_all(kServed);
     fs::create_directories(kServed);
-    fs::copy(Released(release, ""), kServed, fs::copy_options::recursive);
+    for (const fs::directory_entry& e : fs::recursive_directory_iterator(ReleasedFolder(release))) {
+      const fs::path to = kServed / fs::relative(e.path(), ReleasedFolder(release));
+      if (e.is_directory()) fs::create_directories(to);
+      else fs::copy_file(e.path(), to);
+    }
   }
 
   struct Request {
@@ -186,6 +189,11 @@ TEST_F(KeyedReleaseTest, EveryAttackEndsInP003WithNothingInstalled) {
          const size_t trailer = table.find("[SIGNATURE]");
          WriteFile(kServed / kTable, table.substr(0, trailer));
          WriteFile(kServed / (std::string(kTable) + ".sig"), table.substr(trailer));
+       }},
+      {"a line added after the signature",
+       [] {
+         Serve("signed");
+         std::ofstream(kServed / kTable, std::ios::binary | std::ios::app) << "Target=system\r\n";
        }},
       {"a table signed by a release key not on the key list", [] { Serve("otherkey"); }},
       {"an expired table", [] { Serve("expired"); }},
