@@ -77,20 +77,21 @@ int FetchTrustFile(const char* gwBaseUrl, const char* moduleDir, const TrustFile
   return DownloadTableFile(url, path, trustLimits);
 }
 
-// The key list the table names, and the roots it asks for: the kept one when the table names its
-// version, else fetched (number wanted) with each root record from the one in force up to the one
-// it names. 0 with *listPath set, or the first failure.
-int FindKeyList(const char* gwBaseUrl, const char* moduleDir, int wanted, ReleaseRoot* root, FetchedTrust* fetched,
-                const char** listPath, const HttpLimits& limits) {
-  static char kept[kPathCapacity];
+// The key list the table names (version wanted), read into list: the kept one when it is that
+// version, else fetched with each root record from the one in force up to the one it names. A kept
+// key list that no longer verifies (a damaged file) is fetched again. 0, or the first failure.
+int FindKeyList(const char* gwBaseUrl, const char* moduleDir, int wanted, int64_t now, ReleaseRoot* root,
+                FetchedTrust* fetched, ReleaseKeyList* list, const HttpLimits& limits) {
+  char kept[kPathCapacity] = {};
   if (!Path_Join(kept, sizeof kept, moduleDir, KEY_LIST_NAME)) return ERR_NO_FILE;
   const int keptVersion = Trust_KeyListVersion(kept);
-  *listPath = kept;
   if (wanted < keptVersion) return ERR_RELEASE_KEY_LIST;  // revoked keys stay revoked
-  if (wanted == keptVersion) return STATUS_OK;
+  if (wanted == keptVersion) {
+    const int result = Trust_ReadKeyList(kept, *root, now, list);
+    if (result != ERR_RELEASE_KEY_LIST) return result;
+  }
   int result = FetchTrustFile(gwBaseUrl, moduleDir, KEY_LIST_SERVED, wanted, KEY_LIST_NAME, fetched->keyList, limits);
   if (result != STATUS_OK) return result;
-  *listPath = fetched->keyList;
   const int rootWanted = Trust_KeyListRoot(fetched->keyList);
   if (rootWanted - root->version > ROOT_CHAIN_STEPS_MAX) return ERR_RELEASE_ROOT;
   while (result == STATUS_OK && root->version < rootWanted) {
@@ -98,6 +99,8 @@ int FindKeyList(const char* gwBaseUrl, const char* moduleDir, int wanted, Releas
                             fetched->root, limits);
     if (result == STATUS_OK) result = Trust_FollowRoot(fetched->root, root);
   }
+  if (result == STATUS_OK) result = Trust_ReadKeyList(fetched->keyList, *root, now, list);
+  if (result == STATUS_OK && list->version != wanted) result = ERR_RELEASE_KEY_LIST;
   return result;
 }
 
@@ -114,11 +117,8 @@ int CheckSignedTable(const char* gwBaseUrl, const char* moduleDir, const char* f
   Trust_LoadRoot(RELEASE_PUBLIC_KEY_PEM, keptRoot, &root);
   const int wanted = Release_TableKeyList(fetchedTable);
   if (wanted < 1) return ERR_RELEASE_SIGNATURE;  // unsigned, or signed the old way
-  const char* listPath = nullptr;
   const int64_t now = Release_Now();
-  int result = FindKeyList(gwBaseUrl, moduleDir, wanted, &root, fetched, &listPath, limits);
-  if (result == STATUS_OK) result = Trust_ReadKeyList(listPath, root, now, &list);
-  if (result == STATUS_OK && list.version != wanted) result = ERR_RELEASE_KEY_LIST;
+  int result = FindKeyList(gwBaseUrl, moduleDir, wanted, now, &root, fetched, &list, limits);
   ReleaseTableInfo info = {};
   if (result == STATUS_OK) result = Release_VerifyTable(fetchedTable, list, now, &info);
   if (result == STATUS_OK) result = Release_CheckSerial(info, localTable);

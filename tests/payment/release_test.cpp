@@ -166,6 +166,12 @@ TEST_F(KeyedReleaseTest, AModuleChangedOnDiskIsRefusedBeforeLoadingAndFetchedAga
     EXPECT_EQ(Sample(change.module), ReadFile(Installed(change.module))) << change.what;
     Call("MV_clean");
   }
+  // A kept key list damaged on disk is fetched again.
+  std::string keys = ReadFile(Installed(kKeptKeys));
+  keys[keys.size() - 10] ^= 1;
+  WriteFile(Installed(kKeptKeys), keys);
+  EXPECT_EQ("SUCC", Pay());
+  EXPECT_EQ((Names{kTable, kKeys1}), Requested());
   // The refusal itself, as the page reads it.
   WriteFile(Installed(kControl), "not the control module");
   Call("MV_init", product_.c_str());
