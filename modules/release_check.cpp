@@ -112,7 +112,7 @@ int Release_VerifyTableIn(const char* moduleDir, const char* tablePath) {
     return ERR_RELEASE_KEY_LIST;
   }
   ReleaseRoot root = {};
-  Trust_LoadRoot(RELEASE_PUBLIC_KEY_PEM, rootPath, &root);
+  Trust_LoadRoot(RELEASE_PUBLIC_KEY_PEM, RELEASE_ROOT_VERSION, rootPath, &root);
   const int64_t now = Release_Now();
   int result = Trust_ReadKeyList(listPath, root, now, &list);
   ReleaseTableInfo info = {};

@@ -4,3 +4,6 @@
 #pragma once
 
 extern const char RELEASE_PUBLIC_KEY_PEM[];
+// The number of that root in the chain of root records (1 for the first root; a plug-in built after
+// a rotation holds the newer root and its number, VEXO_RELEASE_ROOT_VERSION).
+extern const int RELEASE_ROOT_VERSION;

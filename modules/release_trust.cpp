@@ -239,14 +239,14 @@ bool Release_KeyPem(const char* b64, char* out, int capacity) {
   return true;
 }
 
-void Trust_LoadRoot(const char* builtInPem, const char* recordPath, ReleaseRoot* root) {
+void Trust_LoadRoot(const char* builtInPem, int builtInVersion, const char* recordPath, ReleaseRoot* root) {
   static SignedText text;  // the plug-in's calls run one at a time on the browser's thread
   ReleaseRoot kept = {};
-  if (recordPath != nullptr && ReadRootRecord(recordPath, &text, &kept)) {
+  if (recordPath != nullptr && ReadRootRecord(recordPath, &text, &kept) && kept.version > builtInVersion) {
     *root = kept;
     return;
   }
-  root->version = 1;
+  root->version = builtInVersion;
   snprintf(root->keyPem, sizeof root->keyPem, "%s", builtInPem);
 }
 

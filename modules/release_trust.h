@@ -13,7 +13,8 @@
 //
 // A key is the base64 of the DER of an RSA public key (SubjectPublicKeyInfo), on one line.
 // The gateway serves them as MirovanKeys.<N>.lst and MirovanRoot.<R>.rec beside the table; the
-// plug-in keeps the newest of each that it accepted beside the installed table.
+// plug-in keeps the newest of each that it accepted beside the installed table. A plug-in built with
+// a later root holds its number too (release_key.h).
 #pragma once
 
 #include <stdint.h>
@@ -99,9 +100,9 @@ bool Release_ReadNumber(const char* text, int64_t max, int64_t* value);
 // The PEM text of the base64 DER key b64 into out: false when b64 is no base64 or too long.
 bool Release_KeyPem(const char* b64, char* out, int capacity);
 
-// The root in force: the built-in key (version 1), or the root record kept at recordPath when
-// there is a well-formed one signed by its own key.
-void Trust_LoadRoot(const char* builtInPem, const char* recordPath, ReleaseRoot* root);
+// The root in force: the built-in key (number builtInVersion), or the root record kept at recordPath
+// when there is a well-formed one of a higher number signed by its own key.
+void Trust_LoadRoot(const char* builtInPem, int builtInVersion, const char* recordPath, ReleaseRoot* root);
 // Follows one root record: it must be number root->version + 1, signed by the current root and by
 // its own key; then *root is the new one. 0 or ERR_RELEASE_ROOT.
 int Trust_FollowRoot(const char* recordPath, ReleaseRoot* root);

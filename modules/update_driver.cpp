@@ -114,7 +114,7 @@ int CheckSignedTable(const char* gwBaseUrl, const char* moduleDir, const char* f
   char keptRoot[kPathCapacity] = {};
   if (!Path_Join(keptRoot, sizeof keptRoot, moduleDir, ROOT_RECORD_NAME)) return ERR_NO_FILE;
   ReleaseRoot root = {};
-  Trust_LoadRoot(RELEASE_PUBLIC_KEY_PEM, keptRoot, &root);
+  Trust_LoadRoot(RELEASE_PUBLIC_KEY_PEM, RELEASE_ROOT_VERSION, keptRoot, &root);
   const int wanted = Release_TableKeyList(fetchedTable);
   if (wanted < 1) return ERR_RELEASE_SIGNATURE;  // unsigned, or signed the old way
   const int64_t now = Release_Now();

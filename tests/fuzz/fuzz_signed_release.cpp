@@ -8,6 +8,7 @@
 #include "tests/fuzz/fuzz_check.h"
 
 const char RELEASE_PUBLIC_KEY_PEM[] = "";
+const int RELEASE_ROOT_VERSION = 1;
 
 namespace {
 

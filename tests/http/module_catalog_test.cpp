@@ -203,6 +203,12 @@ TEST_F(Catalog, OperatorCommandsRefuseBadInputAndWriteNothing) {
                     k + "/release.pub.pem", out}));
   EXPECT_NE(0, run({"rotate-root", "--old", k + "/root.pem", "--new", k + "/release.pem", out}));
   EXPECT_NE(0, run({"verify", "--root", k + "/root.pub.pem", out})) << "key list 1 is under the old root";
+  ASSERT_EQ(0, run({"keylist", "--root", k + "/other.pem", "--version", "2", "--expires", "30", "--key",
+                    k + "/release.pub.pem", out}));
+  ASSERT_EQ(0, run({"pack", "--sign", k + "/release.pem", "--serial", "1", "--expires", "30", options_.dir, out}));
+  EXPECT_EQ(0, run({"verify", "--root", k + "/root.pub.pem", out})) << "from root 1 through the record";
+  EXPECT_EQ(0, run({"verify", "--root", k + "/other.pub.pem", "--root-version", "2", out})) << "a build with root 2";
+  EXPECT_NE(0, run({"verify", "--root", k + "/other.pub.pem", out})) << "root 2 taken for root 1";
 }
 
 }  // namespace

@@ -39,7 +39,7 @@ const char kUsage[] =
     "         writes a static release folder for any web server (OUT/plugin/file/...)\n"
     "       vexo-gateway rotate-root --old ROOT.pem --new NEWROOT.pem OUT\n"
     "         the next root record, signed by both roots\n"
-    "       vexo-gateway verify --root ROOT.pub.pem OUT\n"
+    "       vexo-gateway verify --root ROOT.pub.pem [--root-version N] OUT\n"
     "         checks OUT as the plug-in would; run it before every publish\n"
     "       vexo-gateway --dir FOLDER [--bind ADDR] [--port N] [--tls-port N --cert PEM --key PEM]\n"
     "         [--ports-file FILE] [--request-log FILE] [--lifetime SECONDS]\n"

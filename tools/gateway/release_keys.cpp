@@ -256,7 +256,7 @@ bool VerifyTrust(const std::string& folder, const std::string& tablePath, Releas
     return false;
   }
   const int rootWanted = Trust_KeyListRoot(listPath.c_str());
-  for (int r = 2; r <= rootWanted; ++r) {
+  for (int r = root->version + 1; r <= rootWanted; ++r) {
     const std::string record = (fs::path(folder) / Served_Name(ROOT_RECORD_SERVED, r)).string();
     const int code = Trust_FollowRoot(record.c_str(), root);
     if (code != 0) {
@@ -284,16 +284,19 @@ bool VerifyTrust(const std::string& folder, const std::string& tablePath, Releas
 
 int Verify_Run(int argc, char** argv) {
   Arguments a;
-  if (!Parse(argc, argv, {"--root"}, &a) || a.words.size() != 1 || a.One("--root").empty()) {
-    return Usage("verify --root ROOT.pub.pem OUT");
+  long long rootVersion = 1;
+  if (!Parse(argc, argv, {"--root", "--root-version"}, &a) || a.words.size() != 1 || a.One("--root").empty() ||
+      (!a.One("--root-version").empty() && !Parse_Count(a.One("--root-version"), 9999, &rootVersion)) ||
+      rootVersion < 1) {
+    return Usage("verify --root ROOT.pub.pem [--root-version N] OUT");
   }
   const fs::path out(a.words[0]);
   const std::string folder = (out / kFileFolder).string();
   const std::string tablePath = (out / kFileFolder / VERSION_TABLE_NAME).string();
   std::string error, rootKey;
-  ReleaseRoot root = {1, {}};
+  ReleaseRoot root = {static_cast<int>(rootVersion), {}};
   if (!Key_PublicBase64(a.One("--root"), &rootKey, &error) || !Release_KeyPem(rootKey.c_str(), root.keyPem, sizeof root.keyPem)) {
-    return Usage(("verify --root ROOT.pub.pem OUT (" + error + ")").c_str());
+    return Usage(("verify --root ROOT.pub.pem [--root-version N] OUT (" + error + ")").c_str());
   }
   std::vector<std::string> problems;
   static ReleaseKeyList list;

@@ -4,7 +4,8 @@
 //                                         the signed key list OUT/plugin/file/MirovanKeys.<N>.lst
 //   rotate-root --old ROOT.pem --new NEWROOT.pem OUT
 //                                         the next root record OUT/plugin/file/MirovanRoot.<R>.rec
-//   verify --root ROOT.pub.pem OUT        checks the release folder as the plug-in would
+//   verify --root ROOT.pub.pem [--root-version N] OUT
+//                                         checks the release folder as a plug-in built with that root would
 // Each refuses bad input with a message and writes nothing then. argv[0] is the command's name;
 // each returns the exit status.
 #pragma once
