@@ -54,14 +54,14 @@ value() { sed -n "s/^ *VALUE \"$1\", \"\(.*\)\"\r\?$/\1/p" <<<"$rc" | head -1; }
 version=$(sed -n 's/^ *FILEVERSION \([0-9]*\), *\([0-9]*\), *\([0-9]*\), *\([0-9]*\).*/\1.\2.\3.\4/p' <<<"$rc")
 [ -n "$version" ] || { echo "make-dist: $dll has no version resource" >&2; exit 1; }
 
-# What the DLL has built in: the release key's PEM text, and the origin list after its marker.
+# What the DLL has built in: the root key's PEM text, and the origin list after its marker.
 built_in=$(strings -a "$dll")
 key_built_in=0
 grep -q -e '-----BEGIN PUBLIC KEY-----' <<<"$built_in" && key_built_in=1
 origins=$(sed -n 's/^vexo-page-origins=//p' <<<"$built_in" | head -1)
 missing=() lacks=()
 if [ $key_built_in = 0 ]; then
-  missing+=("no release key (configure with -DVEXO_RELEASE_PUBLIC_KEY=release-key.pub.pem): anyone on a customer's network could replace the payment modules")
+  missing+=("no release key (configure with -DVEXO_RELEASE_PUBLIC_KEY=root.pub.pem, the root of the release keys): anyone on a customer's network could replace the payment modules")
   lacks+=("unsigned module updates")
 fi
 if [ -z "$origins" ]; then

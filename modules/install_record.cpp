@@ -17,16 +17,13 @@ constexpr int kStampCapacity = 128;
 constexpr int kRecordCapacity = 8196;
 constexpr char kSignatureSuffix[] = ".sig";
 
-// The signature of a signed release's table (fetched beside it as <table>.sig) goes beside the
-// installed table; a table without one leaves no signature of an older table there.
-void KeepSignatureBesideTable(const char* moduleDir, const char* fetchedPath) {
-  char fetched[kPathCapacity + sizeof kSignatureSuffix] = {};
+// Releases signed before the signature moved into the table left it beside the installed table
+// (MirovanVer.tbl.sig); it signs nothing any more.
+void DropDetachedSignature(const char* moduleDir) {
   char installed[kPathCapacity + sizeof kSignatureSuffix] = {};
   char name[sizeof VERSION_TABLE_NAME + sizeof kSignatureSuffix] = {};
-  snprintf(fetched, sizeof fetched, "%s%s", fetchedPath, kSignatureSuffix);
   snprintf(name, sizeof name, "%s%s", VERSION_TABLE_NAME, kSignatureSuffix);
-  if (!Path_Join(installed, sizeof installed, moduleDir, name)) return;
-  if (File_Replace(fetched, installed) != STATUS_OK) File_Remove(installed);
+  if (Path_Join(installed, sizeof installed, moduleDir, name)) File_Remove(installed);
 }
 
 // moduleDir\temp\name into out: 0 or ERR_TOO_SMALL (out emptied).
@@ -66,8 +63,12 @@ int ReplaceFileWith(const char* path, const void* data, int length, bool text) {
 }  // namespace
 
 int FetchedTablePath(const char* moduleDir, char* out, int capacity) {
+  return FetchedFilePath(moduleDir, VERSION_TABLE_NAME, out, capacity);
+}
+
+int FetchedFilePath(const char* moduleDir, const char* name, char* out, int capacity) {
   char shared[kPathCapacity] = {};
-  const int result = TempPath(moduleDir, VERSION_TABLE_NAME, shared, sizeof shared);
+  const int result = TempPath(moduleDir, name, shared, sizeof shared);
   if (result != STATUS_OK) {
     if (out != nullptr && capacity > 0) out[0] = '\0';
     return result;
@@ -88,7 +89,7 @@ int WriteInstallRecord(const char* moduleDir, const char* fetchedPath) {
   int result = 0;
   if (File_ReadAll(fetchedPath, content, INSTALL_RECORD_MAX_TABLE) >= 0) {
     File_Remove(fetchedPath);
-    KeepSignatureBesideTable(moduleDir, fetchedPath);
+    DropDetachedSignature(moduleDir);
     char stamp[kStampCapacity] = {};
     Time_Format(stamp, INSTALL_STAMP_FORMAT, -1, sizeof stamp);
     result = -1;
@@ -105,9 +106,6 @@ int WriteInstallRecord(const char* moduleDir, const char* fetchedPath) {
 
 int DiscardFetchedTable(const char* fetchedPath) {
   if (fetchedPath == nullptr || fetchedPath[0] == '\0') return ERR_NO_FILE;
-  char signature[kPathCapacity + sizeof kSignatureSuffix] = {};
-  snprintf(signature, sizeof signature, "%s%s", fetchedPath, kSignatureSuffix);
-  File_Remove(signature);
   return File_Remove(fetchedPath);
 }
 

@@ -15,18 +15,20 @@ constexpr char TABLE_STAGED_SUFFIX[] = ".tmp";
 // moduleDir\temp\MirovanVer.tbl.<process id>-<n>.tmp, into out: 0, or ERR_TOO_SMALL (out emptied)
 // when it does not fit capacity - 1 characters or there is no module directory.
 int FetchedTablePath(const char* moduleDir, char* out, int capacity);
+// The same for another file an update run fetches: moduleDir\temp\<name>.<process id>-<n>.tmp.
+int FetchedFilePath(const char* moduleDir, const char* name, char* out, int capacity);
 
 // Installs the fetched table at fetchedPath as the local table of moduleDir: the table's text,
 // CR LF, the local time stamp line and "Description=installed successfully", written in text mode
 // to a file of its own and renamed over the local table in one step, so that a reader sees the old
-// table or the new one, never a part. The fetched table is removed once read; its signature (a
-// signed release's <fetchedPath>.sig) becomes MirovanVer.tbl.sig beside the local table. Returns the
+// table or the new one, never a part. The fetched table is removed once read (a signed table holds
+// its signature), and a detached MirovanVer.tbl.sig of an older release goes. Returns the
 // bytes written, -1 when the local table cannot be written, or 0 when there is nothing to install (no
 // module directory, no fetched table, or one over INSTALL_RECORD_MAX_TABLE bytes, which is left in
 // place).
 int WriteInstallRecord(const char* moduleDir, const char* fetchedPath);
 
-// Drops a fetched table and its signature (a failed run's, or one MV_clean does not install): 0 when
+// Drops a fetched table (a failed run's, or one MV_clean does not install): 0 when
 // the table was there and is gone; ERR_REMOVE or ERR_NO_FILE otherwise.
 int DiscardFetchedTable(const char* fetchedPath);
 

@@ -75,7 +75,7 @@ ModuleHandle LoadModuleFrom(const char* dir, const char* name) {
 // still match its signature, and each module the size and SHA-256 it lists for it as installed. A module
 // that differs is removed, so that the next update fetches it again. True when all match.
 bool ModulesMatchSignedTable(const char* dir, const char* table) {
-  if (table[0] == '\0' || Release_VerifyTableFile(table) != 0) return false;
+  if (table[0] == '\0' || Release_VerifyTableIn(dir, table) != 0) return false;
   bool match = true;
   for (const char* name : kModules) {
     char path[kModulePathCapacity] = {};

@@ -4,7 +4,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "modules/install_record.h"
+#include "modules/install_location.h"
 #include "modules/release_key.h"
 #include "support/file_util.h"
 #include "support/profile.h"
@@ -15,13 +15,6 @@ namespace {
 constexpr int kValueCapacity = 128;
 constexpr int kFileChunk = 16384;
 constexpr int kPathCapacity = 256;  // a table path, terminator included
-
-// A decimal number of digits only (no sign, no blanks), at most max: false for anything else.
-bool ReadDecimal(const char* text, int64_t max, int64_t* value) {
-  if (text[0] == '\0' || strlen(text) > 18 || strspn(text, "0123456789") != strlen(text)) return false;
-  *value = strtoll(text, nullptr, 10);
-  return *value <= max;
-}
 
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -41,13 +34,13 @@ bool ReadSha256(const char* text, uint8_t* out) {
   return true;
 }
 
-// The [RELEASE] Serial of a table: 0 with the value, ERR_PROFILE_* when absent, ERR_RELEASE_SIGNATURE
-// when it is no number.
-int ReadSerial(const char* path, int64_t* serial) {
+// A [RELEASE] number of the installed table: 0 with the value, ERR_PROFILE_* when absent,
+// ERR_RELEASE_SIGNATURE when it is no number.
+int ReadNumberKey(const char* path, const char* key, int64_t* value) {
   char text[kValueCapacity] = {};
-  const int found = Profile_GetString(RELEASE_SECTION, RELEASE_SERIAL_KEY, nullptr, text, sizeof text, path);
+  const int found = Profile_GetString(RELEASE_SECTION, key, nullptr, text, sizeof text, path);
   if (found != STATUS_OK) return found;
-  if (!ReadDecimal(text, 2147483647, serial)) return ERR_RELEASE_SIGNATURE;
+  if (!Release_ReadNumber(text, 2147483647, value)) return ERR_RELEASE_SIGNATURE;
   return STATUS_OK;
 }
 
@@ -75,32 +68,69 @@ bool HashFile(const char* path, uint8_t* digest, int64_t* length) {
 
 bool Release_KeyBuiltIn() { return RELEASE_PUBLIC_KEY_PEM[0] != '\0'; }
 
-int Release_VerifyTable(const char* tablePath, const char* signaturePath) {
-  static char table[INSTALL_RECORD_MAX_TABLE + 1];
-  static char signature[RELEASE_SIGNATURE_MAX + 1];
-  const int tableLength = File_ReadAll(tablePath, table, INSTALL_RECORD_MAX_TABLE);
-  const int signatureLength = File_ReadAll(signaturePath, signature, RELEASE_SIGNATURE_MAX);
-  if (tableLength < 0 || signatureLength <= 0) return ERR_RELEASE_SIGNATURE;
-  if (!Crypto_VerifyRsaSha256(RELEASE_PUBLIC_KEY_PEM, table, tableLength, signature, signatureLength)) {
-    return ERR_RELEASE_SIGNATURE;
+namespace {
+
+bool ReadTableInfo(const SignedText& text, ReleaseTableInfo* info) {
+  char value[kValueCapacity] = {};
+  int64_t number = 0;
+  if (!SignedText_Value(text, RELEASE_SECTION, RELEASE_SERIAL_KEY, value, sizeof value) ||
+      !Release_ReadNumber(value, 2147483647, &info->serial) ||
+      !SignedText_Value(text, RELEASE_SECTION, RELEASE_KEY_LIST_KEY, value, sizeof value) ||
+      !Release_ReadNumber(value, 2147483647, &number) || number < 1 ||
+      !SignedText_Value(text, RELEASE_SECTION, RELEASE_EXPIRES_KEY, value, sizeof value) ||
+      !Release_ParseTime(value, &info->expires)) {
+    return false;
   }
+  info->keyList = static_cast<int>(number);
+  return true;
+}
+
+}  // namespace
+
+int Release_TableKeyList(const char* tablePath) {
+  static SignedText text;  // the plug-in's calls run one at a time on the browser's thread
+  ReleaseTableInfo info = {};
+  if (SignedText_Read(tablePath, &text) != STATUS_OK || !ReadTableInfo(text, &info)) return 0;
+  return info.keyList;
+}
+
+int Release_VerifyTable(const char* tablePath, const ReleaseKeyList& list, int64_t now, ReleaseTableInfo* info) {
+  static SignedText text;
+  if (SignedText_Read(tablePath, &text) != STATUS_OK || !ReadTableInfo(text, info)) return ERR_RELEASE_SIGNATURE;
+  if (info->keyList != list.version) return ERR_RELEASE_KEY_LIST;
+  if (!SignedText_SignedByAny(text, list.keyPem, list.count)) return ERR_RELEASE_SIGNATURE;
+  if (Release_Expired(info->expires, now)) return ERR_RELEASE_EXPIRED;
   return STATUS_OK;
 }
 
-int Release_VerifyTableFile(const char* tablePath) {
-  char signaturePath[kPathCapacity + sizeof RELEASE_SIGNATURE_SUFFIX] = {};
-  const int n = snprintf(signaturePath, sizeof signaturePath, "%s%s", tablePath, RELEASE_SIGNATURE_SUFFIX);
-  if (n < 0 || n >= static_cast<int>(sizeof signaturePath)) return ERR_RELEASE_SIGNATURE;
-  return Release_VerifyTable(tablePath, signaturePath);
+int Release_VerifyTableIn(const char* moduleDir, const char* tablePath) {
+  static ReleaseKeyList list;
+  char rootPath[kPathCapacity] = {};
+  char listPath[kPathCapacity] = {};
+  if (!Path_Join(rootPath, sizeof rootPath, moduleDir, ROOT_RECORD_NAME) ||
+      !Path_Join(listPath, sizeof listPath, moduleDir, KEY_LIST_NAME)) {
+    return ERR_RELEASE_KEY_LIST;
+  }
+  ReleaseRoot root = {};
+  Trust_LoadRoot(RELEASE_PUBLIC_KEY_PEM, RELEASE_ROOT_VERSION, rootPath, &root);
+  const int64_t now = Release_Now();
+  int result = Trust_ReadKeyList(listPath, root, now, &list);
+  ReleaseTableInfo info = {};
+  if (result == STATUS_OK) result = Release_VerifyTable(tablePath, list, now, &info);
+  return result;
 }
 
-int Release_CheckSerial(const char* fetchedTablePath, const char* localTablePath) {
-  int64_t fetched = 0;
+int Release_CheckSerial(const ReleaseTableInfo& fetched, const char* localTablePath) {
   int64_t installed = 0;
-  if (ReadSerial(fetchedTablePath, &fetched) != STATUS_OK) return ERR_RELEASE_SIGNATURE;
-  const int local = ReadSerial(localTablePath, &installed);
+  int64_t keyList = 0;
+  const int local = ReadNumberKey(localTablePath, RELEASE_SERIAL_KEY, &installed);
   if (local == ERR_RELEASE_SIGNATURE) return ERR_RELEASE_ROLLBACK;  // unreadable: never go below it
-  if (local == STATUS_OK && fetched < installed) return ERR_RELEASE_ROLLBACK;
+  if (local != STATUS_OK) return STATUS_OK;                         // no local table, or unsigned
+  // A table of an older key list (or of none) is not compared: a newer key list starts again.
+  if (ReadNumberKey(localTablePath, RELEASE_KEY_LIST_KEY, &keyList) != STATUS_OK || keyList != fetched.keyList) {
+    return STATUS_OK;
+  }
+  if (fetched.serial < installed) return ERR_RELEASE_ROLLBACK;
   return STATUS_OK;
 }
 
@@ -112,7 +142,7 @@ int ReadCheck(const char* tablePath, const char* fileName, const char* hashKey, 
   char size[kValueCapacity] = {};
   if (Profile_GetString(fileName, hashKey, nullptr, hash, sizeof hash, tablePath) != STATUS_OK ||
       Profile_GetString(fileName, sizeKey, nullptr, size, sizeof size, tablePath) != STATUS_OK ||
-      !ReadSha256(hash, check->sha256) || !ReadDecimal(size, INT64_C(0x7fffffff), &check->size)) {
+      !ReadSha256(hash, check->sha256) || !Release_ReadNumber(size, INT64_C(0x7fffffff), &check->size)) {
     return ERR_RELEASE_FILE;
   }
   return STATUS_OK;

@@ -11,6 +11,8 @@
 #include "modules/install_location.h"
 #include "modules/install_record.h"
 #include "modules/release_check.h"
+#include "modules/release_key.h"
+#include "modules/release_trust.h"
 #include "modules/update_driver.h"
 #include "modules/version_table.h"
 #include "support/field_store.h"
@@ -57,21 +59,91 @@ int CheckFileNames(const FileEntry* table, int count, const char* moduleDir) {
   return STATUS_OK;
 }
 
-// A signed release (a release key is built in): the table's detached signature, fetched from beside
-// it, must be valid under the key, and its serial no lower than the installed table's.
-int CheckSignedTable(const char* tableUrl, const char* fetchedTable, const char* localTable, const HttpLimits& limits) {
-  char signatureUrl[kUrlCapacity + sizeof RELEASE_SIGNATURE_SUFFIX] = {};
-  char signaturePath[kPathCapacity + sizeof RELEASE_SIGNATURE_SUFFIX] = {};
-  snprintf(signatureUrl, sizeof signatureUrl, "%s%s", tableUrl, RELEASE_SIGNATURE_SUFFIX);
-  snprintf(signaturePath, sizeof signaturePath, "%s%s", fetchedTable, RELEASE_SIGNATURE_SUFFIX);
-  HttpLimits signatureLimits = limits;
-  signatureLimits.maxBodyBytes = RELEASE_SIGNATURE_MAX;
-  int result = DownloadTableFile(signatureUrl, signaturePath, signatureLimits);
-  if (result == STATUS_OK) result = Release_VerifyTable(fetchedTable, signaturePath);
-  if (result == STATUS_OK) result = Release_CheckSerial(fetchedTable, localTable);
-  // A good signature stays beside the table: the modules are checked against it again before they
-  // are loaded, and MV_clean installs it with the table. DiscardFetchedTable removes it otherwise.
+// The trust files one run fetched (empty paths: none), kept beside the installed table once the
+// run has succeeded.
+struct FetchedTrust {
+  char keyList[kPathCapacity];
+  char root[kPathCapacity];
+};
+
+// Fetches the served trust file kind/number (beside the table) into path, made private to this
+// run when it is still empty.
+int FetchTrustFile(const char* gwBaseUrl, const char* moduleDir, const TrustFileName& kind, int number,
+                   const char* keptName, char* path, const HttpLimits& limits) {
+  char served[TRUST_SERVED_NAME_MAX] = {};
+  char url[kUrlCapacity] = {};
+  Trust_ServedName(kind, number, served);
+  const int n = snprintf(url, sizeof url, "%s/%s/%s", gwBaseUrl, kTablePath, served);
+  if (n < 0 || n >= static_cast<int>(sizeof url)) return ERR_NO_FILE;
+  if (path[0] == '\0' && FetchedFilePath(moduleDir, keptName, path, kPathCapacity) != STATUS_OK) return ERR_NO_FILE;
+  HttpLimits trustLimits = limits;
+  trustLimits.maxBodyBytes = SIGNED_FILE_MAX;
+  return DownloadTableFile(url, path, trustLimits);
+}
+
+// The key list the table names (version wanted), read into list: the kept one when it is that
+// version, else fetched with each root record from the one in force up to the one it names. A kept
+// key list that no longer verifies (a damaged file) is fetched again. 0, or the first failure.
+int FindKeyList(const char* gwBaseUrl, const char* moduleDir, int wanted, int64_t now, ReleaseRoot* root,
+                FetchedTrust* fetched, ReleaseKeyList* list, const HttpLimits& limits) {
+  char kept[kPathCapacity] = {};
+  if (!Path_Join(kept, sizeof kept, moduleDir, KEY_LIST_NAME)) return ERR_NO_FILE;
+  const int keptVersion = Trust_KeyListVersion(kept);
+  if (wanted < keptVersion) return ERR_RELEASE_KEY_LIST;  // revoked keys stay revoked
+  if (wanted == keptVersion) {
+    const int result = Trust_ReadKeyList(kept, *root, now, list);
+    if (result != ERR_RELEASE_KEY_LIST) return result;
+  }
+  int result = FetchTrustFile(gwBaseUrl, moduleDir, KEY_LIST_SERVED, wanted, KEY_LIST_NAME, fetched->keyList, limits);
+  if (result != STATUS_OK) return result;
+  const int rootWanted = Trust_KeyListRoot(fetched->keyList);
+  if (rootWanted - root->version > ROOT_CHAIN_STEPS_MAX) return ERR_RELEASE_ROOT;
+  while (result == STATUS_OK && root->version < rootWanted) {
+    result = FetchTrustFile(gwBaseUrl, moduleDir, ROOT_RECORD_SERVED, root->version + 1, ROOT_RECORD_NAME,
+                            fetched->root, limits);
+    if (result == STATUS_OK) result = Trust_FollowRoot(fetched->root, root);
+  }
+  if (result == STATUS_OK) result = Trust_ReadKeyList(fetched->keyList, *root, now, list);
+  if (result == STATUS_OK && list->version != wanted) result = ERR_RELEASE_KEY_LIST;
   return result;
+}
+
+// A signed release (a root key is built in): the table must be signed by a release key of a valid
+// key list of the version it names, not expired, and its serial no lower than the installed table's
+// under the same key list. Fetches the key list (and root records) only when the table names a key
+// list newer than the kept one.
+int CheckSignedTable(const char* gwBaseUrl, const char* moduleDir, const char* fetchedTable, const char* localTable,
+                     FetchedTrust* fetched, const HttpLimits& limits) {
+  static ReleaseKeyList list;  // the plug-in's calls run one at a time on the browser's thread
+  char keptRoot[kPathCapacity] = {};
+  if (!Path_Join(keptRoot, sizeof keptRoot, moduleDir, ROOT_RECORD_NAME)) return ERR_NO_FILE;
+  ReleaseRoot root = {};
+  Trust_LoadRoot(RELEASE_PUBLIC_KEY_PEM, RELEASE_ROOT_VERSION, keptRoot, &root);
+  const int wanted = Release_TableKeyList(fetchedTable);
+  if (wanted < 1) return ERR_RELEASE_SIGNATURE;  // unsigned, or signed the old way
+  const int64_t now = Release_Now();
+  int result = FindKeyList(gwBaseUrl, moduleDir, wanted, now, &root, fetched, &list, limits);
+  ReleaseTableInfo info = {};
+  if (result == STATUS_OK) result = Release_VerifyTable(fetchedTable, list, now, &info);
+  if (result == STATUS_OK) result = Release_CheckSerial(info, localTable);
+  return result;
+}
+
+// Puts what FetchedTrust holds beside the installed table (the root first: the key list needs it),
+// or only drops it.
+void SettleFetchedTrust(const char* moduleDir, FetchedTrust* fetched, bool keep) {
+  const struct {
+    char* path;
+    const char* name;
+  } files[] = {{fetched->root, ROOT_RECORD_NAME}, {fetched->keyList, KEY_LIST_NAME}};
+  for (const auto& f : files) {
+    char kept[kPathCapacity] = {};
+    if (f.path[0] == '\0') continue;
+    if (!keep || !Path_Join(kept, sizeof kept, moduleDir, f.name) || File_Replace(f.path, kept) != STATUS_OK) {
+      File_Remove(f.path);
+    }
+    f.path[0] = '\0';
+  }
 }
 
 // Fetches one module file and puts it in place of the installed one: body fetched in full, unpacked
@@ -137,6 +209,7 @@ int ZAVavodur::UpdateModules(FileEntry* table) {
   char localPath[kPathCapacity] = {};
   char currentPath[kPathCapacity] = {};
   const bool releaseSigned = Release_KeyBuiltIn();
+  FetchedTrust trust = {};
   bool tableFetched = false;
   bool waited = false;
   int result = STATUS_OK;
@@ -161,7 +234,9 @@ int ZAVavodur::UpdateModules(FileEntry* table) {
   if (result == STATUS_OK) {
     tableFetched = true;
     result = DownloadTableFile(tableUrl, m_fetchedTable, m_netLimits);
-    if (result == STATUS_OK && releaseSigned) result = CheckSignedTable(tableUrl, m_fetchedTable, localPath, m_netLimits);
+    if (result == STATUS_OK && releaseSigned) {
+      result = CheckSignedTable(m_gwBaseUrl, m_moduleDir, m_fetchedTable, localPath, &trust, m_netLimits);
+    }
   }
   if (result == STATUS_OK) {
     const int remoteCount = ReadVersionTable(m_fetchedTable, remote);
@@ -182,6 +257,7 @@ int ZAVavodur::UpdateModules(FileEntry* table) {
       result = RecordCurrentTable(m_moduleDir, m_fetchedTable);  // a run without it is not done
     }
   }
+  SettleFetchedTrust(m_moduleDir, &trust, result == STATUS_OK);
   if (result != STATUS_OK) {
     FormatResult(RESULT_CODE_UPDATE_FAILED, RESULT_MSG_UPDATE_FAILED, m_result, sizeof m_result);
     // A failed run must not be recorded as installed by MV_clean.

@@ -3,17 +3,16 @@
 # test CA that the machine trusts for the run only, and stops them again.
 #   gateway_fixture.sh start WORKDIR GATEWAY_BINARY
 #   gateway_fixture.sh start-payment WORKDIR GATEWAY_BINARY MODULE_FOLDER
-#   gateway_fixture.sh start-release WORKDIR GATEWAY_BINARY MODULE_FOLDER RELEASE_KEY
+#   gateway_fixture.sh start-release WORKDIR GATEWAY_BINARY MODULE_FOLDER ROOT_KEY
 #   gateway_fixture.sh stop  WORKDIR
 # "start-payment" runs one gateway with the test control switched on, on the fixed ports the
 # plug-in's gateway URLs name (HTTP 18080, HTTPS 18443 as "localhost"), serving a copy of
 # MODULE_FOLDER's payment modules; it can present the self-signed and the wrongly named certificate
 # on demand.
-# "start-release" packs MODULE_FOLDER's payment modules with "vexo-gateway pack" into releases (unsigned,
-# signed with RELEASE_KEY as serial 2, an older serial 1 whose control module differs, one signed
-# with another key, one whose control module differs by a byte) under WORKDIR/gateway/releases and
-# serves WORKDIR/gateway/www with nginx on the same fixed ports; the access log lists
-# "URI STATUS BYTES_SENT" per request.
+# "start-release" packs MODULE_FOLDER's payment modules with the operator commands of vexo-gateway
+# (keylist, pack, rotate-root; ROOT_KEY is the root the plug-in under test holds) into releases under
+# WORKDIR/gateway/releases (see pack_releases) and serves WORKDIR/gateway/www with nginx on the same
+# fixed ports; the access log lists "URI STATUS BYTES_SENT" per request.
 # State lives in WORKDIR/gateway: certificates, the module folder, the request log, pid files and
 # gateway.env (the ports the tests read). The CA goes to /usr/local/share/ca-certificates (Debian's
 # store, which libcurl and Wine's crypt32 both read) under a name unique to WORKDIR, and is removed
@@ -120,19 +119,51 @@ prepare() {
     echo "gateway_fixture: cannot trust the test CA (run as root)" >&2; exit 1; }
 }
 
-# pack_releases MODULE_FOLDER RELEASE_KEY: the release folders the release tests serve.
+# pack_releases MODULE_FOLDER ROOT_KEY: the release folders the release tests serve, made with the
+# operator commands. Key list 1 lists the release key; each attack folder differs from "signed" in one
+# point only.
 pack_releases() {
-  local rel=$state/releases src=$state/release-src
-  mkdir -p "$src/now" "$src/old" "$src/byte" "$rel"
-  for d in now old byte; do cp "$1"/MVcontrol70.dll "$1"/MVmainUI70.dll "$src/$d/" || return 1; done
+  local rel=$state/releases src=$state/release-src k=$state/keys root=$2 g="$gateway"
+  local past=$(( $(date +%s) - 10 * 86400 ))
+  mkdir -p "$src/now" "$src/old" "$src/byte" "$src/next" "$rel" "$k"
+  for d in now old byte next; do cp "$1"/MVcontrol70.dll "$1"/MVmainUI70.dll "$src/$d/" || return 1; done
   printf 'x' >> "$src/old/MVcontrol70.dll"     # still loads; another release's file
+  printf 'y' >> "$src/next/MVcontrol70.dll"   # the next release's, with a version of its own
+  printf '[MVcontrol70.dll]\r\nVersion=next\r\n' > "$src/next/pack.ini"
   printf '\001' | dd of="$src/byte/MVcontrol70.dll" bs=1 seek=100 conv=notrunc status=none
-  openssl genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:2048 -out "$state/other-key.pem" 2>/dev/null || return 1
-  "$gateway" pack "$src/now" "$rel/unsigned" >/dev/null &&
-  "$gateway" pack --sign "$2" --serial 2 "$src/now" "$rel/signed" >/dev/null &&
-  "$gateway" pack --sign "$2" --serial 1 "$src/old" "$rel/old" >/dev/null &&
-  "$gateway" pack --sign "$state/other-key.pem" --serial 2 "$src/now" "$rel/otherkey" >/dev/null &&
-  "$gateway" pack "$src/byte" "$rel/byte" >/dev/null
+  "$g" keygen --out "$k/release" >/dev/null || return 1
+  for name in release2 other otherroot newroot; do
+    openssl genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:2048 -out "$k/$name.pem" 2>/dev/null &&
+    openssl pkey -in "$k/$name.pem" -pubout -out "$k/$name.pub.pem" || return 1
+  done
+  # release NAME [FROM]: a new release folder, a copy of FROM's when given.
+  release() { mkdir -p "$rel/$1" && { [ -z "${2:-}" ] || cp -r "$rel/$2/." "$rel/$1/"; }; }
+  keylist() { "$g" keylist "$@" >/dev/null; }
+  pack() { "$g" pack "$@" >/dev/null; }
+  release keys1 && keylist --root "$root" --version 1 --expires 30 --key "$k/release.pub.pem" "$rel/keys1" &&
+  release unsigned && pack "$src/now" "$rel/unsigned" &&
+  release signed keys1 && pack --sign "$k/release.pem" --serial 2 --expires 30 "$src/now" "$rel/signed" &&
+  release old keys1 && pack --sign-command "openssl dgst -sha256 -sign $k/release.pem" --serial 1 --expires 30 "$src/old" "$rel/old" &&
+  release byte && pack "$src/byte" "$rel/byte" &&
+  release next signed && pack --sign "$k/release.pem" --serial 3 --expires 30 "$src/next" "$rel/next" &&
+  release otherkey && keylist --root "$root" --version 1 --expires 30 --key "$k/other.pub.pem" "$rel/otherkey" &&
+  pack --sign "$k/other.pem" --serial 2 --expires 30 "$src/now" "$rel/otherkey" &&
+  cp "$rel/keys1/plugin/file/MirovanKeys.1.lst" "$rel/otherkey/plugin/file/" &&
+  release expired keys1 && VEXO_GATEWAY_NOW=$past pack --sign "$k/release.pem" --serial 2 --expires 1 "$src/now" "$rel/expired" &&
+  release keysexpired keys1 &&
+  VEXO_GATEWAY_NOW=$past keylist --root "$root" --version 2 --expires 1 --key "$k/release.pub.pem" "$rel/keysexpired" &&
+  VEXO_GATEWAY_NOW=$past pack --sign "$k/release.pem" --serial 2 --expires 30 "$src/now" "$rel/keysexpired" &&
+  release badroot keys1 && keylist --root "$k/otherroot.pem" --version 2 --expires 30 --key "$k/release.pub.pem" "$rel/badroot" &&
+  pack --sign "$k/release.pem" --serial 2 --expires 30 "$src/now" "$rel/badroot" &&
+  release newrootonly keys1 && "$g" rotate-root --old "$k/otherroot.pem" --new "$k/newroot.pem" "$rel/newrootonly" >/dev/null &&
+  keylist --root "$k/newroot.pem" --version 2 --expires 30 --key "$k/release.pub.pem" "$rel/newrootonly" &&
+  pack --sign "$k/release.pem" --serial 2 --expires 30 "$src/now" "$rel/newrootonly" &&
+  release fastforward keys1 && pack --sign "$k/release.pem" --serial 2147483647 --expires 30 "$src/now" "$rel/fastforward" &&
+  release recovered keys1 && keylist --root "$root" --version 2 --expires 30 --key "$k/release2.pub.pem" "$rel/recovered" &&
+  pack --sign "$k/release2.pem" --serial 1 --expires 30 "$src/now" "$rel/recovered" &&
+  release rotated recovered && "$g" rotate-root --old "$root" --new "$k/newroot.pem" "$rel/rotated" >/dev/null &&
+  keylist --root "$k/newroot.pem" --version 3 --expires 30 --key "$k/release2.pub.pem" "$rel/rotated" &&
+  pack --sign "$k/release2.pem" --serial 1 --expires 30 "$src/now" "$rel/rotated"
 }
 
 # start_nginx: serves $state/www on 127.0.0.1:18080 (HTTP) and :18443 (HTTPS, test CA) in the
@@ -180,7 +211,7 @@ CONF
 case $cmd in
 start-release)
   prepare "${3:-}"
-  pack_releases "${4:?module folder}" "${5:?release key}" || { echo "gateway_fixture: packing failed" >&2; exit 1; }
+  pack_releases "${4:?module folder}" "${5:?root key}" || { echo "gateway_fixture: packing failed" >&2; exit 1; }
   mkdir -p "$state/www" && cp -r "$state/releases/unsigned/." "$state/www/" || exit 1
   start_nginx || { echo "gateway_fixture: nginx did not start" >&2; cat "$state/nginx/error.log" >&2; stop_gateways; exit 1; }
   echo "nginx serving $state/www"

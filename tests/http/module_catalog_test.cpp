@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "common/scratch_dir.h"
 #include "support/gzip_file.h"
 #include "support/profile.h"
 #include "tools/gateway/module_catalog.h"
+#include "tools/gateway/release_keys.h"
 #include "tools/gateway/release_pack.h"
 
 namespace {
@@ -121,9 +123,9 @@ TEST_F(Catalog, PackIsDeterministicAndTakesVersionsFromManifestOrResource) {
   PackOptions pack;
   pack.source = options_.dir;
   std::vector<PackedFile> files, again;
-  std::string table, tableAgain, signature, error;
-  ASSERT_TRUE(Pack_Build(pack, &files, &table, &signature, &error)) << error;
-  ASSERT_TRUE(Pack_Build(pack, &again, &tableAgain, &signature, &error)) << error;
+  std::string table, tableAgain, error;
+  ASSERT_TRUE(Pack_Build(pack, &files, &table, &error)) << error;
+  ASSERT_TRUE(Pack_Build(pack, &again, &tableAgain, &error)) << error;
   EXPECT_EQ(table, tableAgain);
   ASSERT_EQ(2u, files.size()) << "the manifest is no module";
   EXPECT_EQ(files[0].gz, again[0].gz) << "the same bytes, the same gzip file";
@@ -140,11 +142,73 @@ TEST_F(Catalog, PackRefusesNamesThePluginWouldRefuse) {
   for (const std::string& name : refused) {
     WriteBytes(options_.dir + "/" + name, "module");
     std::vector<PackedFile> files;
-    std::string table, signature, error;
-    EXPECT_FALSE(Pack_Build(pack, &files, &table, &signature, &error)) << name;
+    std::string table, error;
+    EXPECT_FALSE(Pack_Build(pack, &files, &table, &error)) << name;
     EXPECT_NE(std::string::npos, error.find(name)) << error;
     std::filesystem::remove(options_.dir + "/" + name);
   }
+}
+
+// --- the operator commands around keys ---
+
+// Every command refuses bad input with a non-zero exit and leaves the release folder as it was.
+TEST_F(Catalog, OperatorCommandsRefuseBadInputAndWriteNothing) {
+  namespace fs = std::filesystem;
+  const std::string k = Path("keys"), out = Path("release");
+  fs::create_directories(k);
+  // Runs a command of vexo-gateway with its words: the exit status.
+  const auto run = [](std::vector<std::string> words) {
+    std::vector<char*> argv;
+    for (std::string& w : words) argv.push_back(&w[0]);
+    const std::string command = words[0];
+    int (*entry)(int, char**) = command == "keygen"        ? Keygen_Run
+                              : command == "keylist"     ? KeyList_Run
+                              : command == "rotate-root" ? RotateRoot_Run
+                              : command == "pack"        ? Pack_Run
+                                                         : Verify_Run;
+    return entry(static_cast<int>(argv.size()), argv.data());
+  };
+  for (const char* name : {"root", "release", "other"}) ASSERT_EQ(0, run({"keygen", "--out", k + "/" + name}));
+  ASSERT_EQ(0, run({"keylist", "--root", k + "/root.pem", "--version", "1", "--expires", "30", "--key",
+                    k + "/release.pub.pem", out}));
+  ASSERT_EQ(0, run({"pack", "--sign", k + "/release.pem", "--serial", "1", "--expires", "30", options_.dir, out}));
+  ASSERT_EQ(0, run({"verify", "--root", k + "/root.pub.pem", out}));
+  const auto snapshot = [&] {
+    std::string all;
+    for (const fs::directory_entry& e : fs::recursive_directory_iterator(out))
+      all += e.path().string() + "=" + (e.is_regular_file() ? ReadBytes(e.path().string()) : "") + "\n";
+    return all;
+  };
+  const std::string before = snapshot();
+  const std::vector<std::vector<std::string>> refused = {
+      {"keygen", "--out", k + "/release"},  // never overwrites a key
+      {"keylist", "--root", k + "/root.pem", "--version", "1", "--expires", "30", "--key", k + "/release.pub.pem", out},
+      {"keylist", "--root", k + "/root.pem", "--version", "2", "--expires", "30", "--key", k + "/root.pub.pem", out},
+      {"keylist", "--root", k + "/root.pem", "--version", "2", "--expires", "0", "--key", k + "/release.pub.pem", out},
+      {"pack", "--sign", k + "/other.pem", "--serial", "2", "--expires", "30", options_.dir, out},
+      {"pack", "--sign-command", "false", "--serial", "2", "--expires", "30", options_.dir, out},
+      {"pack", "--sign", k + "/release.pem", "--serial", "2", options_.dir, out},
+      {"rotate-root", "--old", k + "/root.pem", "--new", k + "/root.pem", out},
+      {"verify", "--root", k + "/other.pub.pem", out},
+  };
+  for (const std::vector<std::string>& words : refused) {
+    std::string line;
+    for (const std::string& w : words) line += w + " ";
+    EXPECT_NE(0, run(words)) << line;
+    EXPECT_EQ(before, snapshot()) << line;
+  }
+  // After a root rotation only the new root signs key lists.
+  ASSERT_EQ(0, run({"rotate-root", "--old", k + "/root.pem", "--new", k + "/other.pem", out}));
+  EXPECT_NE(0, run({"keylist", "--root", k + "/root.pem", "--version", "2", "--expires", "30", "--key",
+                    k + "/release.pub.pem", out}));
+  EXPECT_NE(0, run({"rotate-root", "--old", k + "/root.pem", "--new", k + "/release.pem", out}));
+  EXPECT_NE(0, run({"verify", "--root", k + "/root.pub.pem", out})) << "key list 1 is under the old root";
+  ASSERT_EQ(0, run({"keylist", "--root", k + "/other.pem", "--version", "2", "--expires", "30", "--key",
+                    k + "/release.pub.pem", out}));
+  ASSERT_EQ(0, run({"pack", "--sign", k + "/release.pem", "--serial", "1", "--expires", "30", options_.dir, out}));
+  EXPECT_EQ(0, run({"verify", "--root", k + "/root.pub.pem", out})) << "from root 1 through the record";
+  EXPECT_EQ(0, run({"verify", "--root", k + "/other.pub.pem", "--root-version", "2", out})) << "a build with root 2";
+  EXPECT_NE(0, run({"verify", "--root", k + "/other.pub.pem", out})) << "root 2 taken for root 1";
 }
 
 }  // namespace

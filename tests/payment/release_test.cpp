@@ -1,6 +1,6 @@
 // Releases as a gateway operator publishes them: the sample modules packed with "vexo-gateway pack"
 // and served by nginx (the fixture), paid through the real plug-in. Signed releases go through the
-// plug-in linked with the test release key; every attack on them must end in "FAIL" with "P003",
+// plug-in linked with the test root key; every attack on them must end in "FAIL" with "P003",
 // nothing installed, and no table for MV_clean to install.
 #include <chrono>
 #include <functional>
@@ -19,19 +19,28 @@ namespace fs = std::filesystem;
 const fs::path kState = fs::absolute("gateway");
 const fs::path kServed = kState / "www" / "plugin" / "file";
 const char kTable[] = "MirovanVer.tbl";
-const char kSignature[] = "MirovanVer.tbl.sig";
+const char kKeys1[] = "MirovanKeys.1.lst";
+const char kKeptKeys[] = "MirovanKeys.lst";
+const char kKeptRoot[] = "MirovanRoot.rec";
 
 // Loads of the two sample modules so far in this process.
 int ModuleLoads() { return ModuleTrace_Read("VEXO_TRACE_CONTROL_LOADS") + ModuleTrace_Read("VEXO_TRACE_MAIN_LOADS"); }
 
-fs::path Released(const char* release, const char* name) {
-  return kState / "releases" / release / "plugin" / "file" / name;
+fs::path ReleasedFolder(const char* release) { return kState / "releases" / release / "plugin" / "file"; }
+fs::path Released(const char* release, const char* name) { return ReleasedFolder(release) / name; }
+
+// Where the table of a file folder (served, or a release's) lists the module name ("URL=").
+fs::path Listed(const fs::path& folder, const char* name) {
+  const std::string text = ReadFile(folder / kTable);
+  const size_t url = text.find("URL=plugin/file/", text.find(std::string("[") + name + "]")) + 16;
+  return folder / text.substr(url, text.find('\r', url) - url);
 }
 
-// Serves another release's file under name (MinGW's copy_file cannot overwrite).
+// Serves another release's module name where the served table lists it (MinGW's copy_file cannot
+// overwrite).
 void ServeFileOf(const char* release, const char* name) {
-  fs::remove(kServed / name);
-  fs::copy_file(Released(release, name), kServed / name);
+  fs::remove(Listed(kServed, name));
+  fs::copy_file(Listed(ReleasedFolder(release), name), Listed(kServed, name));
 }
 
 class ReleaseTest : public PaymentPage {
@@ -46,8 +55,11 @@ class ReleaseTest : public PaymentPage {
   static void Serve(const char* release) {
     fs::remove_all(kServed);
     fs::create_directories(kServed);
-    for (const fs::directory_entry& e : fs::directory_iterator(Released(release, "")))
-      fs::copy_file(e.path(), kServed / e.path().filename());
+    for (const fs::directory_entry& e : fs::recursive_directory_iterator(ReleasedFolder(release))) {
+      const fs::path to = kServed / fs::relative(e.path(), ReleasedFolder(release));
+      if (e.is_directory()) fs::create_directories(to);
+      else fs::copy_file(e.path(), to);
+    }
   }
 
   struct Request {
@@ -108,15 +120,15 @@ TEST_F(ReleaseTest, APackedFolderServedByNginxPaysThenOnlyTheTableIsFetched) {
 TEST_F(KeyedReleaseTest, ASignedReleaseIsInstalledAndNeverRolledBack) {
   Serve("signed");
   EXPECT_EQ("SUCC", Pay());
-  EXPECT_EQ((Names{kTable, kSignature, kControl, kMain}), Requested());
+  EXPECT_EQ((Names{kTable, kKeys1, kControl, kMain}), Requested());
   EXPECT_EQ(Sample(kMain), ReadFile(Installed(kMain)));
   EXPECT_EQ("SUCC", Pay());
-  EXPECT_EQ((Names{kTable, kSignature}), Requested());
+  EXPECT_EQ((Names{kTable}), Requested()) << "no key changed: the table alone";
 
   Serve("old");  // properly signed, serial 1 after serial 2
   EXPECT_EQ("FAIL", Pay(false));
   EXPECT_EQ("P003", Call("MV_getdata", "res_cd"));
-  EXPECT_EQ((Names{kTable, kSignature}), Requested()) << "no module of the older release is fetched";
+  EXPECT_EQ((Names{kTable}), Requested()) << "no module of the older release is fetched";
   Call("MV_clean");
   EXPECT_EQ(Sample(kControl), ReadFile(Installed(kControl)));
   EXPECT_NE(std::string::npos, ReadFile(Installed(kTable)).find("Serial=2")) << "the installed table stays";
@@ -126,8 +138,8 @@ TEST_F(KeyedReleaseTest, AModuleChangedOnDiskIsRefusedBeforeLoadingAndFetchedAga
   Serve("signed");
   ASSERT_EQ("SUCC", Pay());
   Requested();
-  EXPECT_EQ(ReadFile(Released("signed", kSignature)), ReadFile(Installed(kSignature)))
-      << "the signature is installed beside the table";
+  EXPECT_EQ(ReadFile(Released("signed", kKeys1)), ReadFile(Installed(kKeptKeys)))
+      << "the key list is kept beside the table";
   struct Change {
     const char* what;
     const char* module;
@@ -145,15 +157,21 @@ TEST_F(KeyedReleaseTest, AModuleChangedOnDiskIsRefusedBeforeLoadingAndFetchedAga
     const int loads = ModuleLoads();
     EXPECT_EQ("FAIL", Pay()) << change.what;
     EXPECT_EQ(loads, ModuleLoads()) << change.what << ": nothing is loaded";
-    EXPECT_EQ((Names{kTable, kSignature}), Requested()) << change.what;
+    EXPECT_EQ((Names{kTable}), Requested()) << change.what;
     EXPECT_FALSE(fs::exists(Installed(change.module))) << change.what;
     Call("MV_init", product_.c_str());
     SetPayment();
     EXPECT_EQ("SUCC", Call("MV_start")) << change.what << ": the next payment fetches it again";
-    EXPECT_EQ((Names{kTable, kSignature, change.module}), Requested()) << change.what;
+    EXPECT_EQ((Names{kTable, change.module}), Requested()) << change.what;
     EXPECT_EQ(Sample(change.module), ReadFile(Installed(change.module))) << change.what;
     Call("MV_clean");
   }
+  // A kept key list damaged on disk is fetched again.
+  std::string keys = ReadFile(Installed(kKeptKeys));
+  keys[keys.size() - 10] ^= 1;
+  WriteFile(Installed(kKeptKeys), keys);
+  EXPECT_EQ("SUCC", Pay());
+  EXPECT_EQ((Names{kTable, kKeys1}), Requested());
   // The refusal itself, as the page reads it.
   WriteFile(Installed(kControl), "not the control module");
   Call("MV_init", product_.c_str());
@@ -170,8 +188,24 @@ TEST_F(KeyedReleaseTest, EveryAttackEndsInP003WithNothingInstalled) {
   };
   const Attack attacks[] = {
       {"no signature", [] { Serve("unsigned"); }},
-      {"an empty signature", [] { Serve("signed"); WriteFile(kServed / kSignature, ""); }},
-      {"a signature by another key", [] { Serve("otherkey"); }},
+      {"signed the old way (the signature beside the table)",
+       [] {
+         Serve("signed");
+         const std::string table = ReadFile(kServed / kTable);
+         const size_t trailer = table.find("[SIGNATURE]");
+         WriteFile(kServed / kTable, table.substr(0, trailer));
+         WriteFile(kServed / (std::string(kTable) + ".sig"), table.substr(trailer));
+       }},
+      {"a line added after the signature",
+       [] {
+         Serve("signed");
+         std::ofstream(kServed / kTable, std::ios::binary | std::ios::app) << "Target=system\r\n";
+       }},
+      {"a table signed by a release key not on the key list", [] { Serve("otherkey"); }},
+      {"an expired table", [] { Serve("expired"); }},
+      {"an expired key list", [] { Serve("keysexpired"); }},
+      {"a key list not signed by the root", [] { Serve("badroot"); }},
+      {"a root record signed only by the new root", [] { Serve("newrootonly"); }},
       {"the table changed by one byte",
        [] {
          Serve("signed");
@@ -190,7 +224,7 @@ TEST_F(KeyedReleaseTest, EveryAttackEndsInP003WithNothingInstalled) {
        }},
       {"a module longer than its listed size", [kEndless] {
          Serve("signed");
-         std::ofstream(kServed / kControl, std::ios::binary | std::ios::app) << std::string(kEndless, '\0');
+         std::ofstream(Listed(kServed, kControl), std::ios::binary | std::ios::app) << std::string(kEndless, '\0');
        }},
   };
   for (const Attack& attack : attacks) {
@@ -209,6 +243,81 @@ TEST_F(KeyedReleaseTest, EveryAttackEndsInP003WithNothingInstalled) {
     EXPECT_EQ(Names{}, DirNames()) << attack.what;
     EXPECT_TRUE(fs::is_empty(ModuleDir() / "temp")) << attack.what;
   }
+}
+
+}  // namespace
+
+namespace {
+
+// A leaked release key signs the highest serial; one new key list (without that key) recovers, and
+// a new root takes over, both at the next payment and without a reinstall.
+TEST_F(KeyedReleaseTest, KeysAreRevokedAndTheRootReplacedAtTheNextPayment) {
+  Serve("signed");
+  ASSERT_EQ("SUCC", Pay());
+  Requested();
+  Serve("fastforward");  // serial 2147483647 by the leaked key
+  EXPECT_EQ("SUCC", Pay());
+  Serve("signed");
+  EXPECT_EQ("FAIL", Pay(false)) << "the real operator's next release is below the fast-forwarded serial";
+  EXPECT_EQ("P003", Call("MV_getdata", "res_cd"));
+  Call("MV_clean");
+  Requested();
+
+  Serve("recovered");  // key list 2: another release key, the serial count starts again
+  EXPECT_EQ("SUCC", Pay());
+  EXPECT_EQ((Names{kTable, "MirovanKeys.2.lst"}), Requested());
+  EXPECT_NE(std::string::npos, ReadFile(Installed(kKeptKeys)).find("Version=2"));
+  Serve("fastforward");
+  EXPECT_EQ("FAIL", Pay(false)) << "key list 1, lower than the kept one: the leaked key signs nothing any more";
+  EXPECT_EQ("P003", Call("MV_getdata", "res_cd"));
+  Call("MV_clean");
+  EXPECT_EQ((Names{kTable}), Requested());
+
+  Serve("rotated");  // root 2, and key list 3 signed by it
+  EXPECT_EQ("SUCC", Pay());
+  EXPECT_EQ((Names{kTable, "MirovanKeys.3.lst", "MirovanRoot.2.rec"}), Requested());
+  EXPECT_TRUE(fs::exists(Installed(kKeptRoot)));
+  EXPECT_EQ("SUCC", Pay());
+  EXPECT_EQ((Names{kTable}), Requested()) << "the root and the key list are kept";
+}
+
+// A new release published while an old one is out: whatever mixture of the two releases' files a
+// server or CDN edge has, the customer gets one whole release, never "P003".
+TEST_F(KeyedReleaseTest, TwoReleasesFilesInAnyMixturePayWithOneWholeRelease) {
+  // "next" holds both releases' files (pack keeps the previous one's) and the new table, whose
+  // control module is the old one with a byte appended.
+  struct Mixture {
+    const char* what;
+    const char* table;
+    std::string control;  // what is then installed
+  };
+  const Mixture mixtures[] = {
+      {"the old table with the new modules beside the old ones", "signed", Sample(kControl)},
+      {"the new table with the old modules beside the new ones", "next", Sample(kControl) + "y"},
+  };
+  for (const Mixture& m : mixtures) {
+    Serve("next");
+    fs::remove(kServed / kTable);
+    fs::copy_file(Released(m.table, kTable), kServed / kTable);
+    EmptyModuleDir();
+    EXPECT_EQ("SUCC", Pay()) << m.what;
+    EXPECT_EQ(m.control, ReadFile(Installed(kControl))) << m.what;
+  }
+
+  // One customer through the roll-out: old release, both releases' files under the old table, then
+  // the new table.
+  EmptyModuleDir();
+  Serve("signed");
+  ASSERT_EQ("SUCC", Pay());
+  Serve("next");
+  fs::remove(kServed / kTable);
+  fs::copy_file(Released("signed", kTable), kServed / kTable);
+  Requested();
+  EXPECT_EQ("SUCC", Pay());
+  EXPECT_EQ((Names{kTable}), Requested());
+  Serve("next");
+  EXPECT_EQ("SUCC", Pay());
+  EXPECT_EQ((Names{kTable, kControl}), Requested());
 }
 
 }  // namespace

@@ -2,15 +2,17 @@
 # Release benchmark: the time "vexo-gateway pack" takes for the sample modules (unsigned and signed),
 # and what signature checking adds to MV_start: a release packed from the sample modules and served
 # by nginx (the release tests' fixture), paid with the plug-in built without a key (unsigned folder)
-# and with the test-key plug-in (signed folder), both with nothing to update (table, and signature,
-# fetched and checked) and fetching both modules (hashed before unpacking), natively and under Wine
+# and with the test-key plug-in (signed folder), both with nothing to update (the table fetched, and
+# checked with the kept key list) and fetching both modules (hashed before unpacking), natively and under Wine
 # (the win32 build, or the win64 check build where 32-bit Wine cannot run), each over RUNS runs
-# (default 20), median and mean in milliseconds.
+# (default 20), median and mean in milliseconds, with the requests per payment that nginx served.
+# The keyed plug-in holds the test root key; the signed folder has its key list beside the table.
 # With BEFORE_DIR, the same MV_start runs also with the plug-ins of another commit, side by side
 # ("before"): BEFORE_DIR/<build>/ holds that commit's zoRozoridEverid.so (or .dll),
 # keyed/zoRozoridEverid.so (or .dll) and payment-demo (or payment-demo.exe), copied from its
 # build/<build>/shell, build/<build>/tests/payment/keyed and build/<build>/tools/demo (its keyed
-# plug-in built with this build's test key: copy build/<build>/testwork/release_keys there first). The plug-ins
+# plug-in built with this build's test root key: copy build/<build>/testwork/release_keys there
+# first; a plug-in of a commit before key lists cannot read the signed folder of this one). The plug-ins
 # here check the page's origin (the demo's page is on the listed test gateway origin) and, with the
 # key, the modules before loading them; the difference is what those checks cost. The last line of
 # each build is MV_start on a page of an unlisted origin: the origin check and the refusal alone.
@@ -38,6 +40,9 @@ trap 'exit 130' INT TERM
 stats() { sort -n | awk '{ v[NR] = $1; s += $1 } END { if (NR == 0) { print "- -"; exit }
   m = NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2; printf "%.1f %.1f\n", m, s / NR }'; }
 start_times() { grep -o 'MV_start took [0-9.]*' | awk '{ print $3 }'; }
+# Requests per payment in nginx's access log of the last RUNS payments (nginx writes a line once
+# the answer is done; the log is read after a short wait).
+requests_per_payment() { sleep 0.3; awk -v n="$runs" 'END { printf "%.1f", NR / n }' "$1"; }
 ms_since() { awk -v a="$1" -v b="$(date +%s%N)" 'BEGIN { printf "%.3f\n", (b - a) / 1000000 }'; }
 
 mkdir -p "$bench"
@@ -46,10 +51,16 @@ rm -rf "$src" && mkdir -p "$src"
 modules=build/win32/sample_modules  # the product's modules; the check build's where win32 is not built
 [ -f $modules/MVcontrol70.dll ] || modules=build/win64/sample_modules
 cp $modules/MVcontrol70.dll $modules/MVmainUI70.dll "$src/"
-key=build/native/testwork/release_keys/release.pem
+# A release key on a key list signed by the test root, as an operator's first release has them.
+keys=$bench/release-keys
+rm -rf "$keys" "$bench/release-out" && mkdir -p "$keys"
+export ASAN_OPTIONS=detect_leaks=0
+"$gateway_bin" keygen --out "$keys/release" >/dev/null
+"$gateway_bin" keylist --root build/native/testwork/release_keys/root.pem --version 1 --expires 30 \
+  --key "$keys/release.pub.pem" "$bench/release-out" >/dev/null
 for mode in unsigned signed; do
   args=()
-  [ $mode = signed ] && args=(--sign "$key" --serial 1)
+  [ $mode = signed ] && args=(--sign "$keys/release.pem" --serial 1 --expires 30)
   times=$(for i in $(seq "$runs"); do
     t0=$(date +%s%N)
     ASAN_OPTIONS=detect_leaks=0 "$gateway_bin" pack "${args[@]}" "$src" "$bench/release-out" >/dev/null
@@ -66,7 +77,7 @@ measure() {
   local work=$bench/release-$b
   shift 2
   mkdir -p "$work"
-  "$fixture" start-release "$work" "$gateway_bin" "build/$b/sample_modules" "build/$b/testwork/release_keys/release.pem" >/dev/null
+  "$fixture" start-release "$work" "$gateway_bin" "build/$b/sample_modules" "build/$b/testwork/release_keys/root.pem" >/dev/null
   local www=$work/gateway/www plugin version ext=so exe=""
   [ $b != native ] && ext=dll exe=.exe
   echo "== $b ($runs runs, median / mean ms)"
@@ -84,12 +95,16 @@ measure() {
       [ $b != native ] && path="Z:$path"
       rm -rf "$www/plugin/file" && cp -r "$work/gateway/releases/$release/." "$www/"
       rm -rf "$productDir"
-      local fetch nothing
+      local fetch nothing log=$work/gateway/nginx/access.log fetchRequests nothingRequests
+      : > "$log"
       fetch=$("$@" "$demo" "$path" --product VexoRelease --payments "$runs" --no-clean --quiet | start_times | stats)
+      fetchRequests=$(requests_per_payment "$log")
       "$@" "$demo" "$path" --product VexoRelease --quiet >/dev/null
+      : > "$log"
       nothing=$("$@" "$demo" "$path" --product VexoRelease --payments "$runs" --quiet | start_times | stats)
-      printf '  %-6s %-5s plug-in, %-8s folder: MV_start nothing to update %s, fetching both modules %s\n' \
-        "$version" "$plugin" "$release" "$nothing" "$fetch"
+      nothingRequests=$(requests_per_payment "$log")
+      printf '  %-6s %-5s plug-in, %-8s folder: MV_start nothing to update %s (%s requests), fetching both modules %s (%s requests)\n' \
+        "$version" "$plugin" "$release" "$nothing" "$nothingRequests" "$fetch" "$fetchRequests"
     done
   done
   # A page of an origin the build does not list: MV_start is the origin check and its refusal alone.

@@ -25,13 +25,22 @@
 #include <vector>
 
 #include "tools/gateway/module_catalog.h"
+#include "tools/gateway/release_keys.h"
 #include "tools/gateway/release_pack.h"
 
 namespace {
 
 const char kUsage[] =
-    "usage: vexo-gateway pack [--sign PRIVATE_KEY.pem --serial N] SOURCE_FOLDER RELEASE_FOLDER\n"
-    "         writes a static release folder for any web server (RELEASE_FOLDER/plugin/file/...)\n"
+    "usage: vexo-gateway keygen --out NAME\n"
+    "         a key pair NAME.pem (private) and NAME.pub.pem\n"
+    "       vexo-gateway keylist --root ROOT.pem --version N --expires DAYS --key RELEASE.pub.pem... OUT\n"
+    "         the release keys, signed by the root, into the release folder OUT\n"
+    "       vexo-gateway pack [--sign RELEASE.pem | --sign-command 'CMD'] [--serial N --expires DAYS] SRC OUT\n"
+    "         writes a static release folder for any web server (OUT/plugin/file/...)\n"
+    "       vexo-gateway rotate-root --old ROOT.pem --new NEWROOT.pem OUT\n"
+    "         the next root record, signed by both roots\n"
+    "       vexo-gateway verify --root ROOT.pub.pem [--root-version N] OUT\n"
+    "         checks OUT as the plug-in would; run it before every publish\n"
     "       vexo-gateway --dir FOLDER [--bind ADDR] [--port N] [--tls-port N --cert PEM --key PEM]\n"
     "         [--ports-file FILE] [--request-log FILE] [--lifetime SECONDS]\n"
     "  table:  [--version NAME=V] [--target NAME=T] [--description NAME=N] [--reverse]\n"
@@ -438,7 +447,14 @@ int Bind(httplib::Server& server, const GatewayOptions& o, int port) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc >= 2 && std::string(argv[1]) == "pack") return Pack_Run(argc - 1, argv + 1);
+  if (argc >= 2) {
+    const std::string command = argv[1];
+    if (command == "pack") return Pack_Run(argc - 1, argv + 1);
+    if (command == "keygen") return Keygen_Run(argc - 1, argv + 1);
+    if (command == "keylist") return KeyList_Run(argc - 1, argv + 1);
+    if (command == "rotate-root") return RotateRoot_Run(argc - 1, argv + 1);
+    if (command == "verify") return Verify_Run(argc - 1, argv + 1);
+  }
   GatewayOptions o;
   try {
     if (!ParseOptions(argc, argv, &o)) {

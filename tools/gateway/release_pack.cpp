@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <set>
 
 #include "modules/file_entry.h"
 #include "modules/install_location.h"
@@ -17,6 +18,9 @@
 #include "modules/release_check.h"
 #include "support/profile.h"
 #include "tools/gateway/module_catalog.h"
+#include "tools/gateway/release_sign.h"
+#include "modules/version_table.h"
+#include "modules/release_trust.h"
 
 namespace fs = std::filesystem;
 
@@ -71,42 +75,22 @@ std::string Sha256Hex(const std::string& data) {
   return Hex(digest, length);
 }
 
-// RSA PKCS #1 v1.5 signature over SHA-256 of data with the private key in keyFile.
-bool Sign(const std::string& keyFile, const std::string& data, std::string* signature, std::string* error) {
-  FILE* file = fopen(keyFile.c_str(), "r");
-  EVP_PKEY* key = file != nullptr ? PEM_read_PrivateKey(file, nullptr, nullptr, nullptr) : nullptr;
-  if (file != nullptr) fclose(file);
-  if (key == nullptr || EVP_PKEY_base_id(key) != EVP_PKEY_RSA) {
-    *error = "cannot read an RSA private key from " + keyFile;
-    EVP_PKEY_free(key);
-    return false;
-  }
-  EVP_MD_CTX* context = EVP_MD_CTX_new();
-  size_t length = 0;
-  bool ok = context != nullptr && EVP_DigestSignInit(context, nullptr, EVP_sha256(), nullptr, key) == 1 &&
-            EVP_DigestSign(context, nullptr, &length, reinterpret_cast<const unsigned char*>(data.data()), data.size()) == 1;
-  if (ok) {
-    signature->assign(length, '\0');
-    ok = EVP_DigestSign(context, reinterpret_cast<unsigned char*>(&(*signature)[0]), &length,
-                        reinterpret_cast<const unsigned char*>(data.data()), data.size()) == 1;
-    signature->resize(length);
-  }
-  if (!ok) *error = "signing failed";
-  EVP_MD_CTX_free(context);
-  EVP_PKEY_free(key);
-  return ok;
-}
-
-// The table in profile syntax with CR LF line ends, the release section first.
-std::string BuildTable(const PackOptions& options, const std::vector<PackedFile>& files) {
-  const bool sign = !options.signingKey.empty();
+// The table's body in profile syntax with CR LF line ends, the release section first.
+std::string BuildTable(const PackOptions& options, const std::vector<PackedFile>& files, int keyList) {
+  const bool sign = options.Signed();
   std::string t;
-  if (sign) t += std::string("[") + RELEASE_SECTION + "]\r\n" + RELEASE_SERIAL_KEY + "=" + std::to_string(options.serial) + "\r\n\r\n";
+  if (sign) {
+    char expires[24];
+    Release_FormatTime(Tool_Now() + options.expiresDays * 86400, expires);
+    t += std::string("[") + RELEASE_SECTION + "]\r\n" + RELEASE_SERIAL_KEY + "=" + std::to_string(options.serial) +
+         "\r\n" + RELEASE_KEY_LIST_KEY + "=" + std::to_string(keyList) + "\r\n" + RELEASE_EXPIRES_KEY + "=" + expires +
+         "\r\n\r\n";
+  }
   t += "[FILE_LIST]\r\nListCount=" + std::to_string(files.size()) + "\r\n";
   for (size_t i = 0; i < files.size(); ++i) t += std::to_string(i + 1) + "=" + files[i].name + "\r\n";
   for (const PackedFile& f : files) {
     t += "\r\n[" + f.name + "]\r\n";
-    t += "URL=" + std::string(kFileFolder) + "/" + f.name + "\r\n";
+    t += "URL=" + f.servedPath + "\r\n";
     t += "Version=" + f.version + "\r\n";
     t += "Target=" + f.target + "\r\n";
     t += "Description=" + f.description + "\r\n";
@@ -120,17 +104,81 @@ std::string BuildTable(const PackOptions& options, const std::vector<PackedFile>
   return t;
 }
 
-// Writes bytes to path through a temporary file and one rename.
-bool WriteWhole(const fs::path& path, const std::string& bytes) {
-  const fs::path partial = path.string() + ".part";
-  {
-    std::ofstream out(partial, std::ios::binary | std::ios::trunc);
-    out << bytes;
-    if (!out.flush()) return false;
+// The release keys (base64) of the newest key list in folder, with its version: false with a
+// message when there is none or it has expired.
+bool NewestKeyList(const std::string& folder, int* version, std::vector<std::string>* keys, std::string* error) {
+  static SignedText text;
+  *version = Highest_Numbered(folder, KEY_LIST_SERVED);
+  const std::string path = (fs::path(folder) / Served_Name(KEY_LIST_SERVED, *version)).string();
+  char value[RELEASE_KEY_PEM_MAX] = {};
+  long long count = 0;
+  int64_t expires = 0;
+  if (*version == 0) {
+    *error = "no key list in " + folder + " (MirovanKeys.<N>.lst): run vexo-gateway keylist first";
+    return false;
   }
+  if (SignedText_Read(path.c_str(), &text) != 0 || !SignedText_Value(text, KEY_LIST_SECTION, "Count", value, sizeof value) ||
+      !Parse_Count(value, RELEASE_KEYS_MAX, &count) ||
+      !SignedText_Value(text, KEY_LIST_SECTION, "Expires", value, sizeof value) || !Release_ParseTime(value, &expires)) {
+    *error = path + " is no key list that vexo-gateway keylist wrote";
+    return false;
+  }
+  if (Release_Expired(expires, Tool_Now())) {
+    *error = "key list " + std::to_string(*version) + " expired at " + value + ": make a new one with vexo-gateway keylist";
+    return false;
+  }
+  for (long long i = 1; i <= count; ++i) {
+    if (SignedText_Value(text, KEY_LIST_SECTION, std::to_string(i).c_str(), value, sizeof value)) keys->push_back(value);
+  }
+  return true;
+}
+
+// Signs body under the newest key list of folder: the signed table, or false with a message.
+bool SignTable(const PackOptions& options, const std::string& folder, int keyList,
+               const std::vector<std::string>& keys, const std::string& body, std::string* table, std::string* error) {
+  Signer signer{options.signingKey, options.signCommand};
+  std::string signature;
+  if (!Sign(signer, body, &signature, error)) return false;
+  if (std::none_of(keys.begin(), keys.end(), [&](const std::string& k) { return Key_Verifies(k, body, signature); })) {
+    *error = "the signature is by no release key of key list " + std::to_string(keyList) + " in " + folder +
+             ": sign with a listed key, or list this one with vexo-gateway keylist";
+    return false;
+  }
+  *table = Signed_Join(body, {signature});
+  return true;
+}
+
+// The paths (below the release folder) that the table at path lists.
+std::set<std::string> ListedPaths(const fs::path& table) {
+  static FileEntry entries[FILE_TABLE_MAX_ENTRIES];
+  std::set<std::string> paths;
+  memset(entries, 0, sizeof entries);
+  const int count = fs::exists(table) ? ReadVersionTable(table.string().c_str(), entries) : 0;
+  for (int i = 0; i < count; ++i) {
+    if (entries[i].url[0] != '\0') paths.insert(entries[i].url);
+  }
+  return paths;
+}
+
+// Removes the files below folder that are neither kept nor trust files, and the folders left empty.
+void RemoveUnlisted(const fs::path& out, const fs::path& folder, const std::set<std::string>& keep) {
   std::error_code ec;
-  fs::rename(partial, path, ec);
-  return !ec;
+  std::vector<fs::path> unlisted, folders;
+  for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder, ec)) {
+    const std::string relative = fs::relative(entry.path(), out, ec).generic_string();
+    const std::string name = entry.path().filename().string();
+    const bool trust = entry.path().parent_path() == folder && (Trust_ServedNumber(KEY_LIST_SERVED, name.c_str()) > 0 ||
+                                                                Trust_ServedNumber(ROOT_RECORD_SERVED, name.c_str()) > 0);
+    if (entry.is_directory()) folders.push_back(entry.path());
+    else if (!trust && keep.count(relative) == 0) unlisted.push_back(entry.path());
+  }
+  for (const fs::path& path : unlisted) {
+    fs::remove(path, ec);
+    std::cout << "removed " << path.string() << "\n";
+  }
+  for (auto it = folders.rbegin(); it != folders.rend(); ++it) {
+    if (fs::is_empty(*it, ec)) fs::remove(*it, ec);
+  }
 }
 
 }  // namespace
@@ -160,14 +208,17 @@ bool Pack_ParseArguments(int argc, char** argv, PackOptions* o) {
   std::vector<std::string> folders;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    if ((arg == "--sign" || arg == "--serial") && i + 1 < argc) {
+    const bool valued = arg == "--sign" || arg == "--sign-command" || arg == "--serial" || arg == "--expires";
+    if (valued && i + 1 < argc) {
       const std::string value = argv[++i];
       if (arg == "--sign") {
         o->signingKey = value;
-      } else {
-        if (value.empty() || value.size() > 10 || value.find_first_not_of("0123456789") != std::string::npos) return false;
-        o->serial = std::stoll(value);
-        if (o->serial > 2147483647LL) return false;
+      } else if (arg == "--sign-command") {
+        o->signCommand = value;
+      } else if (arg == "--serial") {
+        if (!Parse_Count(value, 2147483647LL, &o->serial)) return false;
+      } else if (!Parse_Count(value, 36500, &o->expiresDays) || o->expiresDays < 1) {
+        return false;
       }
     } else if (arg.rfind("--", 0) == 0) {
       return false;
@@ -175,14 +226,16 @@ bool Pack_ParseArguments(int argc, char** argv, PackOptions* o) {
       folders.push_back(arg);
     }
   }
-  if (folders.size() != 2 || o->signingKey.empty() != (o->serial < 0)) return false;
+  const bool bothSigners = !o->signingKey.empty() && !o->signCommand.empty();
+  const bool signedSettings = o->serial >= 0 && o->expiresDays >= 1;
+  const bool noSettings = o->serial < 0 && o->expiresDays < 0;
+  if (folders.size() != 2 || bothSigners || (o->Signed() ? !signedSettings : !noSettings)) return false;
   o->source = folders[0];
   o->out = folders[1];
   return true;
 }
 
-bool Pack_Build(const PackOptions& options, std::vector<PackedFile>* files, std::string* table,
-                std::string* signature, std::string* error) {
+bool Pack_Build(const PackOptions& options, std::vector<PackedFile>* files, std::string* table, std::string* error) {
   std::vector<std::string> names;
   std::error_code ec;
   for (const fs::directory_entry& entry : fs::directory_iterator(options.source, ec)) {
@@ -217,62 +270,63 @@ bool Pack_Build(const PackOptions& options, std::vector<PackedFile>* files, std:
     f.target = ManifestValue(manifest, name, "Target", "");
     f.description = ManifestValue(manifest, name, "Description", "0");
     if (!Compress(raw, &f.gz, error)) return false;
+    f.servedPath = std::string(kFileFolder) + "/" + Sha256Hex(f.gz).substr(0, 16) + "/" + name;
     f.installedSha256 = Sha256Hex(raw);
     f.installedSize = raw.size();
     files->push_back(std::move(f));
   }
-  *table = BuildTable(options, *files);
-  if (table->size() > static_cast<size_t>(INSTALL_RECORD_MAX_TABLE)) {
-    *error = "the table has " + std::to_string(table->size()) + " bytes; the plug-in installs at most " +
-             std::to_string(INSTALL_RECORD_MAX_TABLE);
+  const std::string folder = (fs::path(options.out) / kFileFolder).string();
+  int keyList = 0;
+  std::vector<std::string> keys;
+  if (options.Signed() && !NewestKeyList(folder, &keyList, &keys, error)) return false;
+  *table = BuildTable(options, *files, keyList);
+  if (options.Signed() && !SignTable(options, folder, keyList, keys, *table, table, error)) return false;
+  if (table->size() > static_cast<size_t>(SIGNED_FILE_MAX)) {
+    *error = "the table has " + std::to_string(table->size()) + " bytes; the plug-in reads at most " +
+             std::to_string(SIGNED_FILE_MAX);
     return false;
   }
-  return options.signingKey.empty() || Sign(options.signingKey, *table, signature, error);
+  return true;
 }
 
 int Pack_Run(int argc, char** argv) {
   PackOptions options;
   if (!Pack_ParseArguments(argc, argv, &options)) {
-    std::cerr << "usage: vexo-gateway pack [--sign PRIVATE_KEY.pem --serial N] SOURCE_FOLDER RELEASE_FOLDER\n";
+    std::cerr << "usage: vexo-gateway pack [--sign RELEASE.pem | --sign-command 'CMD'] [--serial N --expires DAYS]"
+                 " SOURCE_FOLDER RELEASE_FOLDER\n"
+                 "  a signed release needs --serial (0 to 2147483647) and --expires (1 to 36500 days)\n";
     return 2;
   }
   std::vector<PackedFile> files;
-  std::string table, signature, error;
-  if (!Pack_Build(options, &files, &table, &signature, &error)) {
+  std::string table, error;
+  if (!Pack_Build(options, &files, &table, &error)) {
     std::cerr << "vexo-gateway pack: " << error << "; nothing written\n";
     return 1;
   }
-  const fs::path folder = fs::path(options.out) / kFileFolder;
+  const fs::path out(options.out);
+  const fs::path folder = out / kFileFolder;
+  const fs::path tablePath = folder / ModuleCatalog::kTableName;
+  // The previous release stays servable: its files are kept until the next pack.
+  std::set<std::string> keep = ListedPaths(tablePath);
+  keep.insert(fs::relative(tablePath, out).generic_string());
   std::error_code ec;
   fs::create_directories(folder, ec);
-  // Modules first, the table after them and its signature last: a server never lists a file it
-  // does not have yet.
-  std::vector<std::pair<std::string, const std::string*>> writes;
-  for (const PackedFile& f : files) writes.emplace_back(f.name, &f.gz);
-  writes.emplace_back(ModuleCatalog::kTableName, &table);
-  const std::string signatureName = std::string(ModuleCatalog::kTableName) + RELEASE_SIGNATURE_SUFFIX;
-  if (!options.signingKey.empty()) writes.emplace_back(signatureName, &signature);
-  for (const auto& w : writes) {
-    const fs::path path = folder / w.first;
-    if (!WriteWhole(path, *w.second)) {
+  // Modules first, the table last: a server never lists a file it does not have yet.
+  for (const PackedFile& f : files) {
+    const fs::path path = out / f.servedPath;
+    keep.insert(f.servedPath);
+    fs::create_directories(path.parent_path(), ec);
+    if (!Write_Whole(path.string(), f.gz)) {
       std::cerr << "vexo-gateway pack: cannot write " << path.string() << "\n";
       return 1;
     }
-    const PackedFile* f = nullptr;
-    for (const PackedFile& candidate : files) {
-      if (candidate.name == w.first) f = &candidate;
-    }
-    std::cout << "wrote " << path.string() << " (" << w.second->size() << " bytes"
-              << (f != nullptr ? ", version " + f->version : "") << ")\n";
+    std::cout << "wrote " << path.string() << " (" << f.gz.size() << " bytes, version " << f.version << ")\n";
   }
-  // Files of an earlier pack that this release does not have (an old signature above all) go.
-  for (const fs::directory_entry& entry : fs::directory_iterator(folder, ec)) {
-    const std::string name = entry.path().filename().string();
-    const bool ours = std::any_of(writes.begin(), writes.end(), [&](const auto& w) { return w.first == name; });
-    if (!ours && entry.is_regular_file()) {
-      fs::remove(entry.path(), ec);
-      std::cout << "removed " << entry.path().string() << "\n";
-    }
+  if (!Write_Whole(tablePath.string(), table)) {
+    std::cerr << "vexo-gateway pack: cannot write " << tablePath.string() << "\n";
+    return 1;
   }
+  std::cout << "wrote " << tablePath.string() << " (" << table.size() << " bytes)\n";
+  RemoveUnlisted(out, folder, keep);
   return 0;
 }
