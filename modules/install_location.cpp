@@ -5,7 +5,7 @@
 
 #include "modules/http_client.h"
 #include "modules/install_record.h"
-#include "modules/release_check.h"
+#include "modules/release_trust.h"
 #include "modules/version_table.h"
 #include "support/crt.h"
 #include "support/file_util.h"
@@ -57,11 +57,14 @@ struct BuiltPath {
 // Every table file the plug-in keeps or writes in the module directory. A new file gets a line.
 const BuiltPath kTablePaths[] = {
     {"", VERSION_TABLE_NAME, false, "", ""},                                     // installed table
-    {"", VERSION_TABLE_NAME, false, RELEASE_SIGNATURE_SUFFIX, ""},               // its signature
     {"", VERSION_TABLE_NAME, true, TABLE_STAGED_SUFFIX, ""},                     // ... while written
-    {TEMP_DIR_NAME, VERSION_TABLE_NAME, true, TABLE_STAGED_SUFFIX, RELEASE_SIGNATURE_SUFFIX},  // fetched
+    {TEMP_DIR_NAME, VERSION_TABLE_NAME, true, TABLE_STAGED_SUFFIX, ""},          // fetched
     {TEMP_DIR_NAME, CURRENT_TABLE_NAME, false, "", ""},                          // current table
     {TEMP_DIR_NAME, CURRENT_TABLE_NAME, true, TABLE_STAGED_SUFFIX, ""},          // ... while written
+    {"", KEY_LIST_NAME, false, "", ""},                                          // kept key list
+    {TEMP_DIR_NAME, KEY_LIST_NAME, true, TABLE_STAGED_SUFFIX, ""},               // ... fetched
+    {"", ROOT_RECORD_NAME, false, "", ""},                                       // kept root record
+    {TEMP_DIR_NAME, ROOT_RECORD_NAME, true, TABLE_STAGED_SUFFIX, ""},            // ... fetched
 };
 // The names made for every module file: the file, its download, the unpacked file before it
 // replaces the installed one, and an installed file in use moved aside.
