@@ -103,16 +103,20 @@ int Release_VerifyTable(const char* tablePath, const ReleaseKeyList& list, int64
   return STATUS_OK;
 }
 
+bool Release_LoadRoot(const char* moduleDir, ReleaseRoot* root) {
+  char rootPath[kPathCapacity] = {};
+  if (!Path_Join(rootPath, sizeof rootPath, moduleDir, ROOT_RECORD_NAME)) return false;
+  Trust_LoadRoot(RELEASE_PUBLIC_KEY_PEM, RELEASE_ROOT_VERSION, rootPath, root);
+  return true;
+}
+
 int Release_VerifyTableIn(const char* moduleDir, const char* tablePath) {
   static ReleaseKeyList list;
-  char rootPath[kPathCapacity] = {};
   char listPath[kPathCapacity] = {};
-  if (!Path_Join(rootPath, sizeof rootPath, moduleDir, ROOT_RECORD_NAME) ||
-      !Path_Join(listPath, sizeof listPath, moduleDir, KEY_LIST_NAME)) {
+  ReleaseRoot root = {};
+  if (!Release_LoadRoot(moduleDir, &root) || !Path_Join(listPath, sizeof listPath, moduleDir, KEY_LIST_NAME)) {
     return ERR_RELEASE_KEY_LIST;
   }
-  ReleaseRoot root = {};
-  Trust_LoadRoot(RELEASE_PUBLIC_KEY_PEM, RELEASE_ROOT_VERSION, rootPath, &root);
   const int64_t now = Release_Now();
   int result = Trust_ReadKeyList(listPath, root, now, &list);
   ReleaseTableInfo info = {};

@@ -56,6 +56,10 @@ int Release_TableKeyList(const char* tablePath);
 // or ERR_RELEASE_EXPIRED.
 int Release_VerifyTable(const char* tablePath, const ReleaseKeyList& list, int64_t now, ReleaseTableInfo* info);
 
+// The root in force for moduleDir: the built-in root, or a newer root record kept beside the
+// installed table (release_trust.h). False when the kept record's path does not fit.
+bool Release_LoadRoot(const char* moduleDir, ReleaseRoot* root);
+
 // Release_VerifyTable under the root and the key list kept in moduleDir (release_trust.h).
 int Release_VerifyTableIn(const char* moduleDir, const char* tablePath);
 

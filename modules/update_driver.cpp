@@ -11,7 +11,6 @@
 #include "modules/install_location.h"
 #include "modules/install_record.h"
 #include "modules/release_check.h"
-#include "modules/release_key.h"
 #include "modules/release_trust.h"
 #include "modules/update_driver.h"
 #include "modules/version_table.h"
@@ -115,10 +114,8 @@ int FindKeyList(const char* gwBaseUrl, const char* moduleDir, int wanted, int64_
 int CheckSignedTable(const char* gwBaseUrl, const char* moduleDir, const char* fetchedTable, const char* localTable,
                      FetchedTrust* fetched, const HttpLimits& limits) {
   static ReleaseKeyList list;  // the plug-in's calls run one at a time on the browser's thread
-  char keptRoot[kPathCapacity] = {};
-  if (!Path_Join(keptRoot, sizeof keptRoot, moduleDir, ROOT_RECORD_NAME)) return ERR_NO_FILE;
   ReleaseRoot root = {};
-  Trust_LoadRoot(RELEASE_PUBLIC_KEY_PEM, RELEASE_ROOT_VERSION, keptRoot, &root);
+  if (!Release_LoadRoot(moduleDir, &root)) return ERR_NO_FILE;
   const int wanted = Release_TableKeyList(fetchedTable);
   if (wanted < 1) return ERR_RELEASE_SIGNATURE;  // unsigned, or signed the old way
   const int64_t now = Release_Now();

@@ -120,19 +120,30 @@ int FieldStore_GetSectionText(const FieldStore* store, const char* name, char* o
   return STATUS_NOT_FOUND;
 }
 
+bool FieldText_NextRecord(Tokenizer* tok, char separator, const char** key, const char** value, int* valueLength) {
+  const int options = TOKEN_SKIP_LEADING | TOKEN_TRIM_TRAILING | TOKEN_NO_COLLAPSE;
+  while (!tok->exhausted) {
+    int keyLen = 0;
+    const char* k = Tokenizer_Next(tok, '=', &keyLen, options);
+    const char* v = Tokenizer_Next(tok, separator, valueLength, options);
+    if (keyLen == 0 || *valueLength == 0) continue;
+    *key = k;
+    *value = v;
+    return true;
+  }
+  return false;
+}
+
 int FieldText_GetValue(const char* text, const char* key, char separator, char* out, int capacity) {
   if (key == nullptr) return STATUS_NOT_FOUND;
   char work[FIELD_RECORD_CAPACITY] = {};
   String_Copy(work, text, FIELD_RECORD_CAPACITY - 1, COPY_TRIM);
   Tokenizer tok;
   Tokenizer_Init(&tok, work, 0);
-  const int options = TOKEN_SKIP_LEADING | TOKEN_TRIM_TRAILING | TOKEN_NO_COLLAPSE;
-  while (!tok.exhausted) {
-    int keyLen = 0;
-    int valueLen = 0;
-    const char* k = Tokenizer_Next(&tok, '=', &keyLen, options);
-    const char* v = Tokenizer_Next(&tok, separator, &valueLen, options);
-    if (keyLen == 0 || valueLen == 0) continue;
+  const char* k = nullptr;
+  const char* v = nullptr;
+  int valueLen = 0;
+  while (FieldText_NextRecord(&tok, separator, &k, &v, &valueLen)) {
     if (strcmp(k, key) != 0) continue;
     if (out == nullptr || valueLen >= capacity) return ERR_TOO_SMALL;
     memcpy(out, v, static_cast<size_t>(valueLen) + 1);

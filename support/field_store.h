@@ -51,6 +51,11 @@ int FieldStore_AppendText(int index, const char* text, FieldStore* store);
 int FieldStore_AddSectionAsField(int target, int source, char separator, FieldStore* store);
 // Record text of the first section whose name begins with name (case kept), cut to capacity - 1.
 int FieldStore_GetSectionText(const FieldStore* store, const char* name, char* out, int capacity);
+// The next record of a section text as the lookup reads them, walked by tok over a writable copy of
+// the text: a key up to "=", a value up to separator, white space around both skipped, records
+// with an empty key or value passed over. False at the end of the text.
+struct Tokenizer;
+bool FieldText_NextRecord(Tokenizer* tok, char separator, const char** key, const char** value, int* valueLength);
 // Value of the first record of key in text: 0, -1 when absent, ERR_TOO_SMALL when it does not fit.
 int FieldText_GetValue(const char* text, const char* key, char separator, char* out, int capacity);
 // Why a field cannot become a record that reads back as given. The lookup takes a key up to the

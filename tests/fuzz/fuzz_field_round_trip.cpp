@@ -55,21 +55,16 @@ std::string Trim(const std::string& text) {
   return TrimRight(text.substr(start));
 }
 
-// Every record of a section text as the lookup (FieldText_GetValue) walks them: a key up to "=", a
-// value up to the separator, records with an empty key or value skipped.
+// Every record of a section text, walked as the lookup (FieldText_GetValue) walks them.
 Records ReadBack(const char* text, char separator) {
   std::string work = text != nullptr ? text : "";
   Records records;
   Tokenizer tok;
   Tokenizer_Init(&tok, &work[0], 0);
-  const int options = TOKEN_SKIP_LEADING | TOKEN_TRIM_TRAILING | TOKEN_NO_COLLAPSE;
-  while (!tok.exhausted) {
-    int keyLength = 0;
-    int valueLength = 0;
-    const char* key = Tokenizer_Next(&tok, '=', &keyLength, options);
-    const char* value = Tokenizer_Next(&tok, separator, &valueLength, options);
-    if (keyLength > 0 && valueLength > 0) records.emplace_back(key, value);
-  }
+  const char* key = nullptr;
+  const char* value = nullptr;
+  int valueLength = 0;
+  while (FieldText_NextRecord(&tok, separator, &key, &value, &valueLength)) records.emplace_back(key, value);
   return records;
 }
 

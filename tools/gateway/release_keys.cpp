@@ -5,7 +5,6 @@
 
 #include <filesystem>
 #include <iostream>
-#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -24,31 +23,6 @@ namespace {
 
 constexpr char kFileFolder[] = "plugin/file";
 constexpr int kKeyBits = 3072;
-
-// "--flag value" pairs (a flag may repeat) and the other words.
-struct Arguments {
-  std::multimap<std::string, std::string> values;
-  std::vector<std::string> words;
-  std::string One(const std::string& flag) const {
-    const auto it = values.find(flag);
-    return it != values.end() ? it->second : "";
-  }
-};
-
-// False when a flag outside known, or one without a value, is given.
-bool Parse(int argc, char** argv, const std::set<std::string>& known, Arguments* a) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string word = argv[i];
-    if (word.rfind("--", 0) != 0) {
-      a->words.push_back(word);
-    } else if (known.count(word) == 0 || i + 1 >= argc || (a->values.count(word) != 0 && word != "--key")) {
-      return false;
-    } else {
-      a->values.emplace(word, argv[++i]);
-    }
-  }
-  return true;
-}
 
 int Refuse(const char* command, const std::string& why) {
   std::cerr << "vexo-gateway " << command << ": " << why << "; nothing written\n";
@@ -111,8 +85,8 @@ bool WriteSigned(const std::string& path, const std::string& text, std::string* 
 }  // namespace
 
 int Keygen_Run(int argc, char** argv) {
-  Arguments a;
-  if (!Parse(argc, argv, {"--out"}, &a) || a.One("--out").empty() || !a.words.empty()) return Usage("keygen --out NAME");
+  Tool_Arguments a;
+  if (!Tool_ParseArguments(argc, argv, {"--out"}, {}, &a) || a.One("--out").empty() || !a.words.empty()) return Usage("keygen --out NAME");
   std::string error;
   if (!Key_Generate(a.One("--out"), kKeyBits, &error)) return Refuse("keygen", error);
   std::cout << "wrote " << a.One("--out") << ".pem (private: keep it offline) and " << a.One("--out") << ".pub.pem\n";
@@ -121,9 +95,9 @@ int Keygen_Run(int argc, char** argv) {
 
 int KeyList_Run(int argc, char** argv) {
   const char* usage = "keylist --root ROOT.pem --version N --expires DAYS --key RELEASE.pub.pem [--key ...] OUT";
-  Arguments a;
+  Tool_Arguments a;
   long long version = 0, days = 0;
-  if (!Parse(argc, argv, {"--root", "--version", "--expires", "--key"}, &a) || a.words.size() != 1 ||
+  if (!Tool_ParseArguments(argc, argv, {"--root", "--version", "--expires", "--key"}, {"--key"}, &a) || a.words.size() != 1 ||
       a.One("--root").empty() || a.values.count("--key") == 0 || !Parse_Count(a.One("--version"), 2147483647LL, &version) ||
       version < 1 || !Parse_Count(a.One("--expires"), 36500, &days) || days < 1) {
     return Usage(usage);
@@ -167,8 +141,8 @@ int KeyList_Run(int argc, char** argv) {
 }
 
 int RotateRoot_Run(int argc, char** argv) {
-  Arguments a;
-  if (!Parse(argc, argv, {"--old", "--new"}, &a) || a.words.size() != 1 || a.One("--old").empty() ||
+  Tool_Arguments a;
+  if (!Tool_ParseArguments(argc, argv, {"--old", "--new"}, {}, &a) || a.words.size() != 1 || a.One("--old").empty() ||
       a.One("--new").empty()) {
     return Usage("rotate-root --old ROOT.pem --new NEWROOT.pem OUT");
   }
@@ -283,9 +257,9 @@ bool VerifyTrust(const std::string& folder, const std::string& tablePath, Releas
 }  // namespace
 
 int Verify_Run(int argc, char** argv) {
-  Arguments a;
+  Tool_Arguments a;
   long long rootVersion = 1;
-  if (!Parse(argc, argv, {"--root", "--root-version"}, &a) || a.words.size() != 1 || a.One("--root").empty() ||
+  if (!Tool_ParseArguments(argc, argv, {"--root", "--root-version"}, {}, &a) || a.words.size() != 1 || a.One("--root").empty() ||
       (!a.One("--root-version").empty() && !Parse_Count(a.One("--root-version"), 9999, &rootVersion)) ||
       rootVersion < 1) {
     return Usage("verify --root ROOT.pub.pem [--root-version N] OUT");

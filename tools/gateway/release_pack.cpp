@@ -33,11 +33,6 @@ constexpr size_t kMaxNameLength = 61;
 constexpr char kNameCharacters[] =
     "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789._-+~";
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // Why the plug-in (or the table syntax, or a URL path) could not take this file name; empty when fine.
 std::string NameProblem(const std::string& name) {
   if (name.empty() || !IsPlainDirName(name.c_str())) return "the plug-in refuses it (path separator, drive colon, \"..\")";
@@ -205,26 +200,14 @@ std::string Pack_VersionResource(const std::string& bytes) {
 }
 
 bool Pack_ParseArguments(int argc, char** argv, PackOptions* o) {
-  std::vector<std::string> folders;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    const bool valued = arg == "--sign" || arg == "--sign-command" || arg == "--serial" || arg == "--expires";
-    if (valued && i + 1 < argc) {
-      const std::string value = argv[++i];
-      if (arg == "--sign") {
-        o->signingKey = value;
-      } else if (arg == "--sign-command") {
-        o->signCommand = value;
-      } else if (arg == "--serial") {
-        if (!Parse_Count(value, 2147483647LL, &o->serial)) return false;
-      } else if (!Parse_Count(value, 36500, &o->expiresDays) || o->expiresDays < 1) {
-        return false;
-      }
-    } else if (arg.rfind("--", 0) == 0) {
-      return false;
-    } else {
-      folders.push_back(arg);
-    }
+  Tool_Arguments a;
+  if (!Tool_ParseArguments(argc, argv, {"--sign", "--sign-command", "--serial", "--expires"}, {}, &a)) return false;
+  const std::vector<std::string>& folders = a.words;
+  o->signingKey = a.One("--sign");
+  o->signCommand = a.One("--sign-command");
+  if (a.values.count("--serial") != 0 && !Parse_Count(a.One("--serial"), 2147483647LL, &o->serial)) return false;
+  if (a.values.count("--expires") != 0 && (!Parse_Count(a.One("--expires"), 36500, &o->expiresDays) || o->expiresDays < 1)) {
+    return false;
   }
   const bool bothSigners = !o->signingKey.empty() && !o->signCommand.empty();
   const bool signedSettings = o->serial >= 0 && o->expiresDays >= 1;
@@ -262,7 +245,7 @@ bool Pack_Build(const PackOptions& options, std::vector<PackedFile>* files, std:
     }
     PackedFile f;
     f.name = name;
-    const std::string raw = ReadFile(fs::path(options.source) / name);
+    const std::string raw = Read_Whole((fs::path(options.source) / name).string());
     // The manifest first, then the version resource, then the content's own hash.
     std::string version = Pack_VersionResource(raw);
     if (version.empty()) version = Sha256Hex(raw).substr(0, 16);

@@ -213,3 +213,23 @@ bool Parse_Count(const std::string& text, long long max, long long* value) {
   *value = std::stoll(text);
   return *value <= max;
 }
+
+std::string Tool_Arguments::One(const std::string& flag) const {
+  const auto it = values.find(flag);
+  return it != values.end() ? it->second : "";
+}
+
+bool Tool_ParseArguments(int argc, char** argv, const std::set<std::string>& known,
+                         const std::set<std::string>& repeatable, Tool_Arguments* a) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string word = argv[i];
+    if (word.rfind("--", 0) != 0) {
+      a->words.push_back(word);
+    } else if (known.count(word) == 0 || i + 1 >= argc || (a->values.count(word) != 0 && repeatable.count(word) == 0)) {
+      return false;
+    } else {
+      a->values.emplace(word, argv[++i]);
+    }
+  }
+  return true;
+}

@@ -5,6 +5,8 @@
 
 #include <stdint.h>
 
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -51,3 +53,15 @@ std::string Read_Whole(const std::string& path);
 
 // A decimal number of 1 to 10 digits, at most max: false otherwise.
 bool Parse_Count(const std::string& text, long long max, long long* value);
+
+// The words of a command line: "--flag value" pairs and the other words (the folders).
+struct Tool_Arguments {
+  std::multimap<std::string, std::string> values;
+  std::vector<std::string> words;
+  // The value of flag, or empty.
+  std::string One(const std::string& flag) const;
+};
+// Reads argv[1...]: false for a flag not in known, a flag without a value, or a second one of a
+// flag not in repeatable.
+bool Tool_ParseArguments(int argc, char** argv, const std::set<std::string>& known,
+                         const std::set<std::string>& repeatable, Tool_Arguments* arguments);
