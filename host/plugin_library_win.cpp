@@ -1,9 +1,8 @@
 #include "host/plugin_library.h"
 
 #include <windows.h>
-#include <stdio.h>
 
-#include <vector>
+#include "host/plugin_discovery.h"
 
 namespace host {
 
@@ -28,21 +27,7 @@ std::string PluginLibrary::Version() const {
   char path[MAX_PATH];
   const DWORD length = handle_ ? GetModuleFileNameA(static_cast<HMODULE>(handle_), path, sizeof path) : 0;
   if (length == 0 || length >= sizeof path) return "";
-  DWORD ignored = 0;
-  const DWORD size = GetFileVersionInfoSizeA(path, &ignored);
-  if (size == 0) return "";
-  std::vector<char> info(size);
-  VS_FIXEDFILEINFO* fixed = nullptr;
-  UINT fixedSize = 0;
-  if (!GetFileVersionInfoA(path, 0, size, info.data()) ||
-      !VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &fixedSize) || fixedSize < sizeof *fixed)
-    return "";
-  char text[48];
-  snprintf(text, sizeof text, "%lu.%lu.%lu.%lu", static_cast<unsigned long>(HIWORD(fixed->dwFileVersionMS)),
-           static_cast<unsigned long>(LOWORD(fixed->dwFileVersionMS)),
-           static_cast<unsigned long>(HIWORD(fixed->dwFileVersionLS)),
-           static_cast<unsigned long>(LOWORD(fixed->dwFileVersionLS)));
-  return text;
+  return FileVersion(path);
 }
 
 void* PluginLibrary::Symbol(const char* name) const {
