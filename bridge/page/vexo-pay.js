@@ -162,9 +162,14 @@
     });
   }
 
+  // The road an element offers: its own NPAPI plug-in first, else the extension's bridge object.
+  function roadOf(element) {
+    return element && hasPlugin(element) ? 'npapi' : element && element.vexoBridge ? 'bridge' : 'none';
+  }
+
   function attach(element) {
     var bridge = element ? element.vexoBridge : undefined;
-    var road = element && hasPlugin(element) ? 'npapi' : bridge ? 'bridge' : 'none';
+    var road = roadOf(element);
     function call(method, args) {
       if (road === 'npapi') return npapiCall(element, method, args);
       if (road === 'bridge') return bridgeCall(bridge, method, args);
@@ -174,7 +179,7 @@
     function findRoad() {
       if (road === 'none' && element) {
         bridge = element.vexoBridge;
-        road = hasPlugin(element) ? 'npapi' : bridge ? 'bridge' : 'none';
+        road = roadOf(element);
         pay.road = road;
       }
       return road;
